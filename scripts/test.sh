@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Sets up a fresh Debian 12 machine (as root), builds everything and runs every
+# test: the Windows programs under Wine in a virtual X server, then the native
+# fuzzer for a bounded time.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+. scripts/lib.sh
+
+tree=${BUILD_DIR:-build}
+ensure_packages
+build_tree "$tree"
+use_wine_prefix "$tree"
+in_wine_session ctest --test-dir "$tree" --output-on-failure --timeout 900
+
+native="$tree-native"
+cmake -S fuzz -B "$native" -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
+cmake --build "$native" -j"$(nproc)"
+ctest --test-dir "$native" --output-on-failure
