@@ -1,0 +1,38 @@
+// The module's entry routine and thread-handle slots.
+#include "module.h"
+
+HINSTANCE g_moduleInstance = nullptr;
+std::atomic<HANDLE> g_jobStorageThread{nullptr};
+std::atomic<HANDLE> g_duplexThread{nullptr};
+
+void StoreDialogThread(std::atomic<HANDLE>& slot, HANDLE thread)
+{
+    const HANDLE replaced = slot.exchange(thread);
+    if (replaced != nullptr) {
+        CloseHandle(replaced);
+    }
+}
+
+void CloseDialogThread(std::atomic<HANDLE>& slot)
+{
+    StoreDialogThread(slot, nullptr);
+}
+
+// Thread notifications stay on: the end of every thread, the dialog threads
+// among them, closes the handles the exports stored. Closing a handle does not
+// stop a thread that still runs.
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+{
+    switch (reason) {
+    case DLL_PROCESS_ATTACH:
+        g_moduleInstance = instance;
+        break;
+    case DLL_THREAD_DETACH:
+        CloseDialogThread(g_jobStorageThread);
+        CloseDialogThread(g_duplexThread);
+        break;
+    default:
+        break;
+    }
+    return TRUE;
+}
