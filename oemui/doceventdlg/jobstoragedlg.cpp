@@ -1,0 +1,207 @@
+#include "jobstoragedlg.h"
+
+#include <cstring>
+#include <iterator>
+#include <memory>
+#include <new>
+
+#include "common/contexthelp.h"
+#include "common/fieldtext.h"
+#include "common/placement.h"
+#include "common/stringblock.h"
+#include "common/usersetting.h"
+#include "module.h"
+#include "resource.h"
+
+namespace {
+
+constexpr UINT kSetBackgroundColor = WM_USER + 67;  // EM_SETBKGNDCOLOR
+
+const wchar_t kShowJobStorageValue[] = L"ShowJobStorageDlg";
+const wchar_t kRangeSuffix[] = L"(1-99)";
+constexpr size_t kJobNameTextUnits = 25;
+
+struct LocalizedText {
+    int controlId;  // 0: the dialog's own caption
+    uint32_t stringId;
+    const wchar_t* fallback;
+};
+
+const LocalizedText kJobStorageTexts[] = {
+    {0, IDS_JOB_STORAGE_TITLE, L"Job Storage Identification"},
+    {IDC_JOB_USER_NAME_LABEL, IDS_USER_NAME_LABEL, L"User Name:"},
+    {IDC_JOB_JOB_NAME_LABEL, IDS_JOB_NAME_LABEL, L"Job Name:"},
+    {IDC_JOB_HEADING, IDS_JOB_STORAGE_HEADING, L"This print Job will be stored at:"},
+    {IDC_JOB_DONT_SHOW, IDS_DONT_SHOW_AGAIN, L"In the future, do not show this information."},
+    {IDOK, IDS_OK_BUTTON, L"&OK"},
+    {IDC_JOB_HELP, IDS_HELP_BUTTON, L"&Help"},
+};
+
+// The heading and the two names, in bold.
+const int kBoldFields[] = {IDC_JOB_USER_NAME, IDC_JOB_JOB_NAME, IDC_JOB_HEADING};
+
+void TerminateTextFields(JobStorageRequest& request)
+{
+    TerminateField(request.userName);
+    TerminateField(request.jobName);
+    TerminateField(request.locationLine1);
+    TerminateField(request.locationLine2);
+    TerminateField(request.locationLine3);
+    TerminateField(request.settingsSubKey);
+    TerminateField(request.resourceLibraryPath);
+    TerminateField(request.helpFilePath);
+}
+
+// The job name, with "(1-99)" behind it when both flags are exactly 1.
+void SetJobNameText(const JobStorageRequest& request, HWND control)
+{
+    if (request.rangeSuffixFlag2 != 1 || request.rangeSuffixFlag1 != 1) {
+        SetWindowTextW(control, request.jobName);
+        return;
+    }
+    wchar_t text[kJobNameTextUnits];
+    const size_t nameUnits = CopyBoundedText(text, kJobNameTextUnits, request.jobName, kJobNameTextUnits - 1);
+    CopyBoundedText(text + nameUnits, kJobNameTextUnits - nameUnits, kRangeSuffix, std::size(kRangeSuffix) - 1);
+    SetWindowTextW(control, text);
+}
+
+void MakeBoldFont(JobStorageState& state, HWND window)
+{
+    const auto dialogFont = reinterpret_cast<HFONT>(SendDlgItemMessageW(window, IDC_JOB_USER_NAME, WM_GETFONT, 0, 0));
+    if (dialogFont == nullptr) {
+        return;  // the fields keep the dialog font
+    }
+    LOGFONTW font{};
+    GetObjectW(dialogFont, sizeof(font), &font);
+    state.boldFont.reset(CreateFontW(font.lfHeight, font.lfWidth, font.lfEscapement, font.lfOrientation, FW_BOLD,
+                                     font.lfItalic, font.lfUnderline, font.lfStrikeOut, font.lfCharSet,
+                                     font.lfOutPrecision, font.lfClipPrecision, font.lfQuality,
+                                     font.lfPitchAndFamily, font.lfFaceName));
+    for (const int field : kBoldFields) {
+        SendDlgItemMessageW(window, field, WM_SETFONT, reinterpret_cast<WPARAM>(state.boldFont.get()), 0);
+    }
+}
+
+void ShowJobStorageDialog(JobStorageRequest* copy)
+{
+    UniqueLocalMemory copyMemory(copy);
+    std::unique_ptr<JobStorageState> state(new (std::nothrow) JobStorageState);
+    if (!state) {
+        return;
+    }
+    std::memcpy(&state->request, copy, sizeof(JobStorageRequest));
+    copyMemory.reset();
+
+    const WORD templateId = state->strings.rightToLeft ? IDD_JOB_STORAGE_RTL : IDD_JOB_STORAGE;
+    DialogBoxParamW(g_moduleInstance, MAKEINTRESOURCEW(templateId), nullptr, JobStorageDialogProc,
+                    reinterpret_cast<LPARAM>(state.get()));
+    // The state's destruction deletes the bold font and frees the resource library.
+}
+
+BOOL InitializeJobStorageDialog(HWND window, JobStorageState* state)
+{
+    if (state == nullptr) {
+        SetLastError(ERROR_INVALID_DATA);
+        return FALSE;
+    }
+    const JobStorageRequest& request = state->request;
+    state->strings.LoadResourceLibrary(request.resourceLibraryPath);
+    SetJobStorageTexts(*state, window);
+    SetDlgItemTextW(window, IDC_JOB_LOCATION_LINE1, request.locationLine1);
+    SetDlgItemTextW(window, IDC_JOB_LOCATION_LINE2, request.locationLine2);
+    SetDlgItemTextW(window, IDC_JOB_LOCATION_LINE3, request.locationLine3);
+    SetJobNameText(request, GetDlgItem(window, IDC_JOB_JOB_NAME));
+    SetDlgItemTextW(window, IDC_JOB_USER_NAME, request.userName);
+    CenterOverForeground(window, PlacementVariant::Guarded);
+    SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
+    return FALSE;  // no default keyboard focus
+}
+
+BOOL OnJobStorageCommand(HWND window, WPARAM wParam)
+{
+    const auto* state = reinterpret_cast<const JobStorageState*>(GetWindowLongPtrW(window, DWLP_USER));
+    if (state == nullptr) {
+        // Also the edit controls' notifications while WM_INITDIALOG sets their texts.
+        SetLastError(ERROR_INVALID_DATA);
+        return FALSE;
+    }
+    if (HIWORD(wParam) != 0) {
+        return FALSE;
+    }
+    switch (LOWORD(wParam)) {
+    case IDOK: {
+        const bool dontShowAgain = SendDlgItemMessageW(window, IDC_JOB_DONT_SHOW, BM_GETCHECK, 0, 0) == BST_CHECKED;
+        const BYTE showAgain = dontShowAgain ? 0x00 : 0x01;
+        // The dialog ends whether or not the preference could be stored.
+        WriteUserSetting(state->request.settingsSubKey, kShowJobStorageValue, &showAgain, sizeof(showAgain));
+        EndDialog(window, IDOK);
+        return TRUE;
+    }
+    case IDC_JOB_HELP:
+        ShowControlHelp(GetDlgItem(window, IDC_JOB_HELP), state->request.helpFilePath, IDC_JOB_HELP,
+                        IDH_JOB_STORAGE);
+        return TRUE;
+    default:
+        return FALSE;  // IDCANCEL (Escape) among them: the notice stays
+    }
+}
+
+}  // namespace
+
+extern "C" HANDLE WINAPI VJobStorageDialog(const JobStorageRequest* request)
+{
+    if (request == nullptr) {
+        return nullptr;
+    }
+    UniqueLocalMemory copyMemory(LocalAlloc(LMEM_FIXED | LMEM_ZEROINIT, sizeof(JobStorageRequest)));
+    if (!copyMemory) {
+        return nullptr;
+    }
+    auto* copy = static_cast<JobStorageRequest*>(copyMemory.get());
+    std::memcpy(copy, request, sizeof(JobStorageRequest));
+    TerminateTextFields(*copy);
+
+    const HANDLE thread = CreateThread(nullptr, 0, RunJobStorageDialog, copy, 0, nullptr);
+    if (thread != nullptr) {
+        copyMemory.release();  // the thread owns it now
+    }
+    StoreDialogThread(g_jobStorageThread, thread);
+    return thread;
+}
+
+DWORD WINAPI RunJobStorageDialog(LPVOID requestCopy)
+{
+    // Everything is released inside, before ExitThread, which skips destructors.
+    ShowJobStorageDialog(static_cast<JobStorageRequest*>(requestCopy));
+    ExitThread(0);
+}
+
+INT_PTR CALLBACK JobStorageDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        return InitializeJobStorageDialog(window, reinterpret_cast<JobStorageState*>(lParam));
+    case WM_COMMAND:
+        return OnJobStorageCommand(window, wParam);
+    case WM_CLOSE:
+        // Closing is not OK: the preference stays as it was.
+        EndDialog(window, IDOK);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+void SetJobStorageTexts(JobStorageState& state, HWND window)
+{
+    // Asks for the button face behind the fields; the standard edit controls of
+    // the templates do not act on it, so they keep the read-only look.
+    for (const int field : kBoldFields) {
+        SendDlgItemMessageW(window, field, kSetBackgroundColor, 0, static_cast<LPARAM>(GetSysColor(COLOR_BTNFACE)));
+    }
+    MakeBoldFont(state, window);
+    for (const LocalizedText& text : kJobStorageTexts) {
+        const HWND target = text.controlId == 0 ? window : GetDlgItem(window, text.controlId);
+        state.strings.SetLocalizedText(text.stringId, target, text.fallback);
+    }
+}
