@@ -1,0 +1,247 @@
+#include "duplexdlg.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <utility>
+
+#include "common/contexthelp.h"
+#include "common/fieldtext.h"
+#include "common/handles.h"
+#include "common/placement.h"
+#include "common/stringblock.h"
+#include "module.h"
+#include "resource.h"
+
+namespace {
+
+const wchar_t kTitleText[] = L"Print on Both Sides Instructions";
+const wchar_t kEvenPagesFirstText[] =
+    L"After the even-numbered pages have printed, the Manual Feed prompt will occur on the printer.  "
+    L"Follow the instructions below to print the odd-numbered pages (second sides).";
+const wchar_t kOddPagesFirstText[] =
+    L"The odd-numbered pages of your document are printing.  Remove the printed pages from the OUT tray when "
+    L"printing is complete.  Follow the instructions below to print the second side of your pages.";
+const wchar_t kStep1Number[] = L"1.";
+const wchar_t kStep2Number[] = L"2.";
+const wchar_t kStep3Number[] = L"3.";
+const wchar_t kStep1Text[] =
+    L"Without changing the orientation, remove the  paper stack from the Output Bin.  Do not discard blank sheets.";
+const wchar_t kStep2Text[] = L"Maintaining the same orientation, insert the paper stack into Tray 1";
+const wchar_t kStep3Text[] = L"If printing does not automatically continue, press the Go or Check button.";
+const wchar_t kInsertInTrayText[] =
+    L"Insert the stack into the IN tray with the top of the pages toward the device, as shown.";
+const wchar_t kPressGoText[] = L"Press the Go or Select button to continue printing.";
+const wchar_t kContinueButton[] = L"C&ontinue";
+const wchar_t kOkButton[] = L"&OK";
+const wchar_t kHelpButton[] = L"&Help";
+
+constexpr size_t kComposedTextUnits = 512;
+
+bool IsWaiting(const DuplexInstructionsRequest& request) { return request.waitForContinue != 0; }
+
+// A string of the library, or the built-in text cut to the buffer.
+void LoadTextOrFallback(const ResourceStrings& strings, uint32_t id, const wchar_t* fallback, TextBuffer& text)
+{
+    if (!strings.LoadResourceString(id, text)) {
+        CopyBoundedText(text, kTextBufferUnits, fallback, kTextBufferUnits);
+    }
+}
+
+// String 3140, a line feed and string 3066, each with its built-in text.
+void SetComposedStep3Text(const ResourceStrings& strings, HWND control)
+{
+    TextBuffer firstLine;
+    TextBuffer secondLine;
+    LoadTextOrFallback(strings, IDS_DUPLEX_INSERT_IN_TRAY, kInsertInTrayText, firstLine);
+    LoadTextOrFallback(strings, IDS_DUPLEX_PRESS_GO, kPressGoText, secondLine);
+
+    wchar_t joined[kComposedTextUnits];
+    size_t used = CopyBoundedText(joined, kComposedTextUnits, firstLine, kTextBufferUnits);
+    used += CopyBoundedText(joined + used, kComposedTextUnits - used, L"\n", 1);
+    CopyBoundedText(joined + used, kComposedTextUnits - used, secondLine, kTextBufferUnits);
+    SetWindowTextW(control, joined);
+}
+
+void PaintIllustrations(HWND window)
+{
+    const auto* state = reinterpret_cast<const DuplexState*>(GetWindowLongPtrW(window, DWLP_USER));
+    if (state == nullptr) {
+        return;  // not initialised yet: nothing to paint
+    }
+    const DuplexInstructionsRequest& request = *state->request;
+    PaintIllustration(state->strings, window, request.step1BitmapId, IDC_DUPLEX_STEP1_PICTURE, g_moduleInstance);
+    PaintIllustration(state->strings, window, request.step2BitmapId, IDC_DUPLEX_STEP2_PICTURE, g_moduleInstance);
+    PaintIllustration(state->strings, window, request.step3BitmapId, IDC_DUPLEX_STEP3_PICTURE, g_moduleInstance);
+}
+
+void ShowDuplexHelp(HWND window)
+{
+    const auto* state = reinterpret_cast<const DuplexState*>(GetWindowLongPtrW(window, DWLP_USER));
+    if (state == nullptr) {
+        return;
+    }
+    const DuplexInstructionsRequest& request = *state->request;
+    ShowControlHelp(GetDlgItem(window, IDC_DUPLEX_HELP), request.helpFilePath, IDC_DUPLEX_HELP,
+                    IsWaiting(request) ? IDH_DUPLEX_WAITING : IDH_DUPLEX_INFORMATIONAL);
+}
+
+void InitializeDuplexDialog(HWND window, DuplexState* state)
+{
+    if (state == nullptr || state->request == nullptr) {
+        return;
+    }
+    state->strings.LoadResourceLibrary(state->request->resourceLibraryPath);
+    SetDuplexTexts(state->strings, window, *state->request);
+    CenterOverForeground(window, PlacementVariant::Unguarded);
+    SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
+}
+
+}  // namespace
+
+extern "C" void WINAPI VDisplayDialog(const DuplexInstructionsRequest* request)
+{
+    if (request == nullptr) {
+        return;
+    }
+    UniqueLocalMemory copyMemory(LocalAlloc(LMEM_FIXED | LMEM_ZEROINIT, sizeof(DuplexInstructionsRequest)));
+    if (!copyMemory) {
+        return;
+    }
+    auto* copy = static_cast<DuplexInstructionsRequest*>(copyMemory.get());
+    std::memcpy(copy, request, sizeof(DuplexInstructionsRequest));
+    TerminateField(copy->resourceLibraryPath);
+    TerminateField(copy->helpFilePath);
+
+    if (IsWaiting(*copy)) {
+        RunDuplexDialog(copyMemory.release());
+        return;
+    }
+    const HANDLE thread = CreateThread(nullptr, 0, RunDuplexDialog, copy, 0, nullptr);
+    if (thread != nullptr) {
+        copyMemory.release();  // the thread owns it now
+    }
+    StoreDialogThread(g_duplexThread, thread);
+}
+
+DWORD WINAPI RunDuplexDialog(LPVOID requestCopy)
+{
+    auto* copy = static_cast<DuplexInstructionsRequest*>(requestCopy);
+    // Declared after the state, so the copy is released first, then the
+    // strings with their library, then the state.
+    std::unique_ptr<DuplexState> state(new (std::nothrow) DuplexState);
+    UniqueLocalMemory copyMemory(copy);
+    if (!state) {
+        return 0;
+    }
+    state->request = copy;
+
+    const HWND owner = IsWaiting(*copy) ? GetForegroundWindow() : nullptr;
+    const WORD templateId = state->strings.rightToLeft ? IDD_DUPLEX_INSTRUCTIONS_RTL : IDD_DUPLEX_INSTRUCTIONS;
+    DialogBoxParamW(g_moduleInstance, MAKEINTRESOURCEW(templateId), owner, DuplexDialogProc,
+                    reinterpret_cast<LPARAM>(state.get()));
+    return 0;
+}
+
+INT_PTR CALLBACK DuplexDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        InitializeDuplexDialog(window, reinterpret_cast<DuplexState*>(lParam));
+        return FALSE;
+    case WM_PAINT:
+        // The dialog's own painting still runs: FALSE lets the dialog manager do it.
+        PaintIllustrations(window);
+        return FALSE;
+    case WM_COMMAND:
+        if (HIWORD(wParam) != 0) {
+            return FALSE;
+        }
+        if (LOWORD(wParam) == IDOK) {
+            EndDialog(window, IDOK);
+            return TRUE;
+        }
+        if (LOWORD(wParam) == IDC_DUPLEX_HELP) {
+            ShowDuplexHelp(window);
+        }
+        return FALSE;  // IDCANCEL (Escape) among the rest: the dialog stays
+    case WM_CLOSE:
+        EndDialog(window, IDOK);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+void SetDuplexTexts(const ResourceStrings& strings, HWND window, const DuplexInstructionsRequest& request)
+{
+    const bool waiting = IsWaiting(request);
+    strings.SetLocalizedText(IDS_DUPLEX_TITLE, window, kTitleText);
+    if (request.evenPagesFirst != 0) {
+        strings.SetLocalizedText(IDS_DUPLEX_EVEN_PAGES_FIRST, GetDlgItem(window, IDC_DUPLEX_INTRODUCTION),
+                                 kEvenPagesFirstText);
+    } else {
+        strings.SetLocalizedText(IDS_DUPLEX_ODD_PAGES_FIRST, GetDlgItem(window, IDC_DUPLEX_INTRODUCTION),
+                                 kOddPagesFirstText);
+    }
+    strings.SetLocalizedText(IDS_DUPLEX_STEP1_NUMBER, GetDlgItem(window, IDC_DUPLEX_STEP1_NUMBER), kStep1Number);
+    strings.SetLocalizedText(request.step1StringId, GetDlgItem(window, IDC_DUPLEX_STEP1_TEXT), kStep1Text);
+    strings.SetLocalizedText(IDS_DUPLEX_STEP2_NUMBER, GetDlgItem(window, IDC_DUPLEX_STEP2_NUMBER), kStep2Number);
+    strings.SetLocalizedText(request.step2StringId, GetDlgItem(window, IDC_DUPLEX_STEP2_TEXT), kStep2Text);
+    strings.SetLocalizedText(IDS_DUPLEX_STEP3_NUMBER, GetDlgItem(window, IDC_DUPLEX_STEP3_NUMBER), kStep3Number);
+
+    const HWND step3 = GetDlgItem(window, IDC_DUPLEX_STEP3_TEXT);
+    if (waiting || request.step3StringId != IDS_DUPLEX_INSERT_IN_TRAY) {
+        strings.SetLocalizedText(request.step3StringId, step3, kStep3Text);
+    } else {
+        SetComposedStep3Text(strings, step3);
+    }
+
+    const HWND okButton = GetDlgItem(window, IDOK);
+    if (waiting) {
+        strings.SetLocalizedText(IDS_CONTINUE_BUTTON, okButton, kContinueButton);
+    } else {
+        strings.SetLocalizedText(IDS_OK_BUTTON, okButton, kOkButton);
+    }
+    strings.SetLocalizedText(IDS_HELP_BUTTON, GetDlgItem(window, IDC_DUPLEX_HELP), kHelpButton);
+}
+
+void PaintIllustration(const ResourceStrings& strings, HWND window, uint32_t bitmapId, int frameId,
+                       HINSTANCE instance)
+{
+    const HWND frame = GetDlgItem(window, frameId);
+    RECT frameRect{};
+    GetWindowRect(frame, &frameRect);
+    const PaintContext paint(frame);
+    if (paint.get() == nullptr) {
+        return;
+    }
+    POINT topLeft{frameRect.left, frameRect.top};
+    POINT bottomRight{frameRect.right, frameRect.bottom};
+    ScreenToClient(frame, &topLeft);
+    ScreenToClient(frame, &bottomRight);
+    if (strings.rightToLeft) {
+        // In the mirrored layout the screen-left edge converts to the width.
+        std::swap(topLeft.x, bottomRight.x);
+    }
+
+    // The strip beyond the picture's right and bottom edges, and a frame whose
+    // picture does not load, show the dialog's background.
+    const RECT client{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
+    FillRect(paint.get(), &client, GetSysColorBrush(COLOR_BTNFACE));
+
+    const UniqueMemoryDc memory(CreateCompatibleDC(paint.get()));
+    const UniqueBitmap bitmap(LoadBitmapW(instance, MAKEINTRESOURCEW(LOWORD(bitmapId))));
+    if (!memory || !bitmap) {
+        return;
+    }
+    BITMAP picture{};
+    GetObjectW(bitmap.get(), sizeof(picture), &picture);
+    const SelectedObject selected(memory.get(), bitmap.get());
+    const int width = std::min<int>(client.right - client.left, picture.bmWidth);
+    const int height = std::min<int>(client.bottom - client.top, picture.bmHeight);
+    // The pictures show a real printer and real paper: in the mirrored layout
+    // they keep their orientation, or the marked edge would point the wrong way.
+    BitBlt(paint.get(), client.left, client.top, width, height, memory.get(), 0, 0, SRCCOPY | NOMIRRORBITMAP);
+}
