@@ -1,0 +1,400 @@
+#include "dll_monitor.h"
+
+#include <cstdlib>
+#include <map>
+
+#include "import_patch.h"
+
+struct DllMonitor::Shared {
+    std::mutex lock;
+    int calls[static_cast<int>(Api::Count)] = {};
+    int skip[static_cast<int>(Api::Count)] = {};
+    int failures[static_cast<int>(Api::Count)] = {};
+    int created[static_cast<int>(Owned::Count)] = {};
+    std::map<std::pair<int, uintptr_t>, int> outstanding;  // (kind, handle) -> count
+    std::vector<HelpCall> helpCalls;
+
+    // Counts the call and tells whether it is one of those that fail.
+    bool Call(Api api)
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        const int index = static_cast<int>(api);
+        ++calls[index];
+        if (skip[index] > 0) {
+            --skip[index];
+            return false;
+        }
+        if (failures[index] > 0) {
+            --failures[index];
+            return true;
+        }
+        return false;
+    }
+
+    void Add(Owned kind, const void* handle)
+    {
+        if (handle == nullptr) {
+            return;
+        }
+        std::lock_guard<std::mutex> guard(lock);
+        ++created[static_cast<int>(kind)];
+        ++outstanding[{static_cast<int>(kind), reinterpret_cast<uintptr_t>(handle)}];
+    }
+
+    // Releases one object of kind; false when the library never made it.
+    bool Remove(Owned kind, const void* handle)
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        const auto found = outstanding.find({static_cast<int>(kind), reinterpret_cast<uintptr_t>(handle)});
+        if (found == outstanding.end()) {
+            return false;
+        }
+        if (--found->second == 0) {
+            outstanding.erase(found);
+        }
+        return true;
+    }
+
+    void Reset()
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        for (int& value : calls) value = 0;
+        for (int& value : skip) value = 0;
+        for (int& value : failures) value = 0;
+        for (int& value : created) value = 0;
+        outstanding.clear();
+        helpCalls.clear();
+    }
+};
+
+namespace {
+
+DllMonitor::Shared g_shared;
+
+// The platform's own functions, reached directly from the test program.
+HLOCAL WINAPI MonitoredLocalAlloc(UINT flags, SIZE_T bytes)
+{
+    if (g_shared.Call(Api::LocalAlloc)) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    const HLOCAL memory = LocalAlloc(flags, bytes);
+    g_shared.Add(Owned::LocalMemory, memory);
+    return memory;
+}
+
+HLOCAL WINAPI MonitoredLocalFree(HLOCAL memory)
+{
+    g_shared.Remove(Owned::LocalMemory, memory);
+    return LocalFree(memory);
+}
+
+void* __cdecl MonitoredMalloc(size_t bytes)
+{
+    if (g_shared.Call(Api::Malloc)) {
+        return nullptr;
+    }
+    void* memory = std::malloc(bytes);
+    g_shared.Add(Owned::HeapMemory, memory);
+    return memory;
+}
+
+void __cdecl MonitoredFree(void* memory)
+{
+    g_shared.Remove(Owned::HeapMemory, memory);
+    std::free(memory);
+}
+
+HANDLE WINAPI MonitoredCreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack, LPTHREAD_START_ROUTINE start,
+                                    LPVOID parameter, DWORD flags, LPDWORD threadId)
+{
+    if (g_shared.Call(Api::CreateThread)) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    const HANDLE thread = CreateThread(security, stack, start, parameter, flags, threadId);
+    g_shared.Add(Owned::ThreadHandle, thread);
+    return thread;
+}
+
+BOOL WINAPI MonitoredCloseHandle(HANDLE handle)
+{
+    g_shared.Remove(Owned::ThreadHandle, handle);
+    return CloseHandle(handle);
+}
+
+HFONT WINAPI MonitoredCreateFontW(int height, int width, int escapement, int orientation, int weight, DWORD italic,
+                                  DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision,
+                                  DWORD clipPrecision, DWORD quality, DWORD pitchAndFamily, LPCWSTR face)
+{
+    if (g_shared.Call(Api::CreateFontW)) {
+        return nullptr;
+    }
+    const HFONT font = CreateFontW(height, width, escapement, orientation, weight, italic, underline, strikeOut,
+                                   charSet, outPrecision, clipPrecision, quality, pitchAndFamily, face);
+    g_shared.Add(Owned::Font, font);
+    return font;
+}
+
+BOOL WINAPI MonitoredDeleteObject(HGDIOBJ object)
+{
+    if (!g_shared.Remove(Owned::Font, object)) {
+        g_shared.Remove(Owned::Bitmap, object);
+    }
+    return DeleteObject(object);
+}
+
+HBITMAP WINAPI MonitoredLoadBitmapW(HINSTANCE instance, LPCWSTR name)
+{
+    if (g_shared.Call(Api::LoadBitmapW)) {
+        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+        return nullptr;
+    }
+    const HBITMAP bitmap = LoadBitmapW(instance, name);
+    g_shared.Add(Owned::Bitmap, bitmap);
+    return bitmap;
+}
+
+HDC WINAPI MonitoredCreateCompatibleDC(HDC dc)
+{
+    if (g_shared.Call(Api::CreateCompatibleDC)) {
+        return nullptr;
+    }
+    const HDC memory = CreateCompatibleDC(dc);
+    g_shared.Add(Owned::MemoryDc, memory);
+    return memory;
+}
+
+BOOL WINAPI MonitoredDeleteDC(HDC dc)
+{
+    g_shared.Remove(Owned::MemoryDc, dc);
+    return DeleteDC(dc);
+}
+
+HDC WINAPI MonitoredBeginPaint(HWND window, LPPAINTSTRUCT paint)
+{
+    if (g_shared.Call(Api::BeginPaint)) {
+        return nullptr;
+    }
+    const HDC dc = BeginPaint(window, paint);
+    if (dc != nullptr) {
+        g_shared.Add(Owned::PaintDc, window);
+    }
+    return dc;
+}
+
+BOOL WINAPI MonitoredEndPaint(HWND window, const PAINTSTRUCT* paint)
+{
+    g_shared.Remove(Owned::PaintDc, window);
+    return EndPaint(window, paint);
+}
+
+HMODULE WINAPI MonitoredLoadLibraryExW(LPCWSTR path, HANDLE file, DWORD flags)
+{
+    if (g_shared.Call(Api::LoadLibraryExW)) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
+    const HMODULE module = LoadLibraryExW(path, file, flags);
+    g_shared.Add(Owned::Library, module);
+    return module;
+}
+
+BOOL WINAPI MonitoredFreeLibrary(HMODULE module)
+{
+    g_shared.Remove(Owned::Library, module);
+    return FreeLibrary(module);
+}
+
+HRSRC WINAPI MonitoredFindResourceExW(HMODULE module, LPCWSTR type, LPCWSTR name, WORD language)
+{
+    if (g_shared.Call(Api::FindResourceExW)) {
+        SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
+        return nullptr;
+    }
+    return FindResourceExW(module, type, name, language);
+}
+
+HGLOBAL WINAPI MonitoredLoadResource(HMODULE module, HRSRC resource)
+{
+    if (g_shared.Call(Api::LoadResource)) {
+        return nullptr;
+    }
+    return LoadResource(module, resource);
+}
+
+LSTATUS WINAPI MonitoredRegCreateKeyExW(HKEY root, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, DWORD options,
+                                        REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY key, LPDWORD disposition)
+{
+    if (g_shared.Call(Api::RegCreateKeyExW)) {
+        return ERROR_ACCESS_DENIED;
+    }
+    const LSTATUS status =
+        RegCreateKeyExW(root, subKey, reserved, keyClass, options, access, security, key, disposition);
+    if (status == ERROR_SUCCESS) {
+        g_shared.Add(Owned::RegistryKey, *key);
+    }
+    return status;
+}
+
+LSTATUS WINAPI MonitoredRegSetValueExW(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data,
+                                       DWORD length)
+{
+    if (g_shared.Call(Api::RegSetValueExW)) {
+        return ERROR_ACCESS_DENIED;
+    }
+    return RegSetValueExW(key, name, reserved, type, data, length);
+}
+
+LSTATUS WINAPI MonitoredRegCloseKey(HKEY key)
+{
+    g_shared.Remove(Owned::RegistryKey, key);
+    return RegCloseKey(key);
+}
+
+BOOL WINAPI MonitoredGetWindowRect(HWND window, LPRECT rect)
+{
+    if (g_shared.Call(Api::GetWindowRect)) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    return GetWindowRect(window, rect);
+}
+
+INT_PTR WINAPI MonitoredDialogBoxParamW(HINSTANCE instance, LPCWSTR name, HWND owner, DLGPROC procedure,
+                                        LPARAM parameter)
+{
+    if (g_shared.Call(Api::DialogBoxParamW)) {
+        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+        return -1;
+    }
+    return DialogBoxParamW(instance, name, owner, procedure, parameter);
+}
+
+// Never reaches the help engine: records the request and reports success.
+BOOL WINAPI MonitoredWinHelpW(HWND window, LPCWSTR helpFile, UINT command, ULONG_PTR data)
+{
+    const bool fail = g_shared.Call(Api::WinHelpW);
+    HelpCall call{window, helpFile != nullptr ? helpFile : L"", command, {}};
+    if (data != 0) {
+        const auto* ids = reinterpret_cast<const DWORD*>(data);
+        for (size_t i = 0; i < call.ids.size(); ++i) {
+            call.ids[i] = ids[i];
+        }
+    }
+    std::lock_guard<std::mutex> guard(g_shared.lock);
+    g_shared.helpCalls.push_back(call);
+    return fail ? FALSE : TRUE;
+}
+
+struct Replacement {
+    const char* function;
+    const void* replacement;
+};
+
+const Replacement kReplacements[] = {
+    {"LocalAlloc", reinterpret_cast<const void*>(&MonitoredLocalAlloc)},
+    {"LocalFree", reinterpret_cast<const void*>(&MonitoredLocalFree)},
+    {"malloc", reinterpret_cast<const void*>(&MonitoredMalloc)},
+    {"free", reinterpret_cast<const void*>(&MonitoredFree)},
+    {"CreateThread", reinterpret_cast<const void*>(&MonitoredCreateThread)},
+    {"CloseHandle", reinterpret_cast<const void*>(&MonitoredCloseHandle)},
+    {"CreateFontW", reinterpret_cast<const void*>(&MonitoredCreateFontW)},
+    {"DeleteObject", reinterpret_cast<const void*>(&MonitoredDeleteObject)},
+    {"LoadBitmapW", reinterpret_cast<const void*>(&MonitoredLoadBitmapW)},
+    {"CreateCompatibleDC", reinterpret_cast<const void*>(&MonitoredCreateCompatibleDC)},
+    {"DeleteDC", reinterpret_cast<const void*>(&MonitoredDeleteDC)},
+    {"BeginPaint", reinterpret_cast<const void*>(&MonitoredBeginPaint)},
+    {"EndPaint", reinterpret_cast<const void*>(&MonitoredEndPaint)},
+    {"LoadLibraryExW", reinterpret_cast<const void*>(&MonitoredLoadLibraryExW)},
+    {"FreeLibrary", reinterpret_cast<const void*>(&MonitoredFreeLibrary)},
+    {"FindResourceExW", reinterpret_cast<const void*>(&MonitoredFindResourceExW)},
+    {"LoadResource", reinterpret_cast<const void*>(&MonitoredLoadResource)},
+    {"RegCreateKeyExW", reinterpret_cast<const void*>(&MonitoredRegCreateKeyExW)},
+    {"RegSetValueExW", reinterpret_cast<const void*>(&MonitoredRegSetValueExW)},
+    {"RegCloseKey", reinterpret_cast<const void*>(&MonitoredRegCloseKey)},
+    {"GetWindowRect", reinterpret_cast<const void*>(&MonitoredGetWindowRect)},
+    {"DialogBoxParamW", reinterpret_cast<const void*>(&MonitoredDialogBoxParamW)},
+    {"WinHelpW", reinterpret_cast<const void*>(&MonitoredWinHelpW)},
+};
+
+const char* const kApiNames[] = {"LocalAlloc",      "malloc",          "CreateThread",   "CreateFontW",
+                                 "LoadBitmapW",     "CreateCompatibleDC", "BeginPaint",  "LoadLibraryExW",
+                                 "FindResourceExW", "LoadResource",    "RegCreateKeyExW", "RegSetValueExW",
+                                 "GetWindowRect",   "DialogBoxParamW", "WinHelpW"};
+const char* const kOwnedNames[] = {"LocalMemory", "HeapMemory", "ThreadHandle", "Font",       "Bitmap",
+                                   "MemoryDc",    "PaintDc",    "Library",      "RegistryKey"};
+static_assert(std::size(kApiNames) == static_cast<size_t>(Api::Count), "a name for every call");
+static_assert(std::size(kOwnedNames) == static_cast<size_t>(Owned::Count), "a name for every kind");
+
+}  // namespace
+
+const char* ApiName(Api api) { return kApiNames[static_cast<int>(api)]; }
+const char* OwnedName(Owned kind) { return kOwnedNames[static_cast<int>(kind)]; }
+
+DllMonitor::DllMonitor(HMODULE module)
+{
+    g_shared.Reset();
+    for (const Replacement& entry : kReplacements) {
+        auto patch = std::make_unique<ImportPatch>(module, nullptr, entry.function, entry.replacement);
+        complete_ = complete_ && patch->active();
+        patches_.push_back(std::move(patch));
+    }
+}
+
+DllMonitor::~DllMonitor()
+{
+    patches_.clear();
+    g_shared.Reset();
+}
+
+bool DllMonitor::complete() const { return complete_; }
+
+void DllMonitor::Fail(Api api, int skip, int count)
+{
+    std::lock_guard<std::mutex> guard(g_shared.lock);
+    g_shared.skip[static_cast<int>(api)] = skip;
+    g_shared.failures[static_cast<int>(api)] = count;
+}
+
+int DllMonitor::Calls(Api api) const
+{
+    std::lock_guard<std::mutex> guard(g_shared.lock);
+    return g_shared.calls[static_cast<int>(api)];
+}
+
+int DllMonitor::Outstanding(Owned kind) const
+{
+    std::lock_guard<std::mutex> guard(g_shared.lock);
+    int count = 0;
+    for (const auto& [key, objects] : g_shared.outstanding) {
+        if (key.first == static_cast<int>(kind)) {
+            count += objects;
+        }
+    }
+    return count;
+}
+
+int DllMonitor::Created(Owned kind) const
+{
+    std::lock_guard<std::mutex> guard(g_shared.lock);
+    return g_shared.created[static_cast<int>(kind)];
+}
+
+std::string DllMonitor::Leaks() const
+{
+    std::string leaks;
+    for (int kind = 0; kind < static_cast<int>(Owned::Count); ++kind) {
+        const int count = Outstanding(static_cast<Owned>(kind));
+        if (count != 0) {
+            leaks += (leaks.empty() ? "" : ", ") + std::string(kOwnedNames[kind]) + " " + std::to_string(count);
+        }
+    }
+    return leaks;
+}
+
+std::vector<HelpCall> DllMonitor::HelpCalls() const
+{
+    std::lock_guard<std::mutex> guard(g_shared.lock);
+    return g_shared.helpCalls;
+}

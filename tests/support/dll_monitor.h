@@ -1,0 +1,86 @@
+// Watches what the library under test asks of the platform, by intercepting
+// its imports while the monitor lives: counts calls, keeps the objects it
+// created and has not released, makes chosen calls fail, and records help
+// requests instead of starting the help engine (which must never run in a
+// test). One monitor at a time.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+enum class Api {
+    LocalAlloc,
+    Malloc,  // the C runtime's allocator, behind operator new
+    CreateThread,
+    CreateFontW,
+    LoadBitmapW,
+    CreateCompatibleDC,
+    BeginPaint,
+    LoadLibraryExW,
+    FindResourceExW,
+    LoadResource,
+    RegCreateKeyExW,
+    RegSetValueExW,
+    GetWindowRect,
+    DialogBoxParamW,
+    WinHelpW,
+    Count,
+};
+
+// Kinds of objects the library creates and must release.
+enum class Owned {
+    LocalMemory,
+    HeapMemory,
+    ThreadHandle,
+    Font,
+    Bitmap,
+    MemoryDc,
+    PaintDc,
+    Library,
+    RegistryKey,
+    Count,
+};
+
+const char* ApiName(Api api);
+const char* OwnedName(Owned kind);
+
+struct HelpCall {
+    HWND window;
+    std::wstring helpFile;
+    UINT command;
+    std::array<DWORD, 4> ids;  // the first four values the data pointed to
+};
+
+class DllMonitor {
+public:
+    explicit DllMonitor(HMODULE module);
+    ~DllMonitor();
+    DllMonitor(const DllMonitor&) = delete;
+    DllMonitor& operator=(const DllMonitor&) = delete;
+
+    // True when every import was found and patched.
+    bool complete() const;
+
+    // Makes calls fail: the first `skip` calls from now pass, the next `count` fail.
+    void Fail(Api api, int skip = 0, int count = 1);
+    int Calls(Api api) const;
+
+    // Objects created since the monitor started and not released yet.
+    int Outstanding(Owned kind) const;
+    // "Font 1, Bitmap 2": every kind with objects outstanding; empty when none.
+    std::string Leaks() const;
+    int Created(Owned kind) const;
+
+    std::vector<HelpCall> HelpCalls() const;
+
+    struct Shared;  // the state the replacements reach
+
+private:
+    std::vector<std::unique_ptr<class ImportPatch>> patches_;
+    bool complete_ = true;
+};
