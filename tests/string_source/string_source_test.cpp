@@ -417,6 +417,7 @@ TEST_F(StringSourceTest, EnumerationCallbacksAcceptOnlyStringTypesAndMatchingLan
         {"same language", kGerman, kGerman, FALSE, kGerman},
         {"other primary language", kGerman, kSpanishModern, TRUE, kEnglish},
         {"same sublanguage, other primary language", 0x0C01 /* Arabic, Egypt */, 0x0C0A, TRUE, kEnglish},
+        {"primary languages alike only in their low byte", kGerman, 0x0507, TRUE, kEnglish},
     };
     for (const LanguageCase& c : languages) {
         SCOPED_TRACE(c.name);
