@@ -1,0 +1,378 @@
+// Where the job storage notice (guarded placement) and the informational
+// two-sided instructions (unguarded placement) appear: over a real foreground
+// window on the one real screen, and over foreground windows, dialog sizes and
+// monitors that the test makes up by answering the library's own calls.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <optional>
+#include <set>
+#include <string>
+
+#include "dialog_probe.h"
+#include "import_patch.h"
+#include "notice_support.h"
+#include "resource.h"
+#include "test_paths.h"
+
+namespace {
+
+std::string Describe(const RECT& rect)
+{
+    return "{" + std::to_string(rect.left) + "," + std::to_string(rect.top) + "," + std::to_string(rect.right) +
+           "," + std::to_string(rect.bottom) + "}";
+}
+
+POINT TopLeft(HWND window)
+{
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    return POINT{rect.left, rect.top};
+}
+
+// --- A real foreground window ---------------------------------------------
+
+// A top-level window of the test's own at a known place, made the foreground
+// window, on a thread that keeps its messages flowing.
+class ForegroundWindow {
+public:
+    explicit ForegroundWindow(const RECT& rect) : rect_(rect)
+    {
+        ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        thread_ = CreateThread(nullptr, 0, Run, this, 0, &threadId_);
+        WaitForSingleObject(ready_, 10000);
+    }
+    ~ForegroundWindow()
+    {
+        PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
+        WaitForSingleObject(thread_, 10000);
+        CloseHandle(thread_);
+        CloseHandle(ready_);
+    }
+    ForegroundWindow(const ForegroundWindow&) = delete;
+    ForegroundWindow& operator=(const ForegroundWindow&) = delete;
+
+    HWND window() const { return window_; }
+
+private:
+    static DWORD WINAPI Run(LPVOID self)
+    {
+        auto* owner = static_cast<ForegroundWindow*>(self);
+        const RECT& rect = owner->rect_;
+        owner->window_ = CreateWindowExW(0, L"STATIC", L"foreground", WS_POPUP | WS_VISIBLE, rect.left, rect.top,
+                                         rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr,
+                                         nullptr, nullptr);
+        SetForegroundWindow(owner->window_);
+        SetEvent(owner->ready_);
+        MSG message;
+        while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+            DispatchMessageW(&message);
+        }
+        DestroyWindow(owner->window_);
+        return 0;
+    }
+    RECT rect_;
+    HANDLE ready_ = nullptr;
+    HANDLE thread_ = nullptr;
+    DWORD threadId_ = 0;
+    HWND window_ = nullptr;
+};
+
+TEST(RealForegroundWindow, NoticeCentredOverItAndKeptOnTheScreen)
+{
+    ASSERT_NE(DocEventDlgModule(), nullptr);
+    RECT screen{};
+    GetWindowRect(GetDesktopWindow(), &screen);
+    ASSERT_EQ(screen.right, 1280);  // the session's virtual screen
+    ASSERT_EQ(screen.bottom, 1024);
+    const struct {
+        const char* name;
+        RECT foreground;
+    } cases[] = {
+        {"centred", {200, 150, 801, 551}},
+        {"past the right and bottom edges", {1100, 900, 1280, 1024}},
+        {"past the left and top edges", {-100, -80, 60, 40}},
+        {"wide, at the left edge", {0, 300, 1000, 500}},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.name);
+        ForegroundWindow foreground(test.foreground);
+        ASSERT_NE(foreground.window(), nullptr);
+        ASSERT_EQ(GetForegroundWindow(), foreground.window());
+        Notice notice(BasicJobStorageRequest());
+        ASSERT_NE(notice.dialog(), nullptr);
+        RECT dialog{};
+        GetWindowRect(notice.dialog(), &dialog);
+        const LONG width = dialog.right - dialog.left;
+        const LONG height = dialog.bottom - dialog.top;
+        const RECT& f = test.foreground;
+        LONG x = f.left + (f.right - f.left) / 2 - width / 2;
+        LONG y = f.top + (f.bottom - f.top) / 2 - height / 2;
+        x = x < 0 ? 0 : (x + width > screen.right ? screen.right - width : x);
+        y = y < 0 ? 0 : (y + height > screen.bottom ? screen.bottom - height : y);
+        EXPECT_EQ(dialog.left, x) << Describe(dialog);
+        EXPECT_EQ(dialog.top, y) << Describe(dialog);
+        EXPECT_TRUE(IsWindowVisible(notice.dialog()));
+        EXPECT_TRUE(notice.Close());
+    }
+}
+
+// --- Answers the test makes up ------------------------------------------------
+
+const HMONITOR kFakeMonitor = reinterpret_cast<HMONITOR>(static_cast<uintptr_t>(0x5A5A0));
+const HWND kFakeForeground = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x7A7A0));
+
+// What the library is told; read on the dialog's thread.
+struct Scene {
+    std::optional<RECT> foreground;  // none: its rectangle cannot be read
+    std::optional<RECT> dialog;      // none: its rectangle cannot be read
+    std::optional<RECT> monitor;     // none: no monitor answers
+    std::optional<RECT> desktop;     // none: the desktop window's rectangle cannot be read
+};
+
+Scene g_scene;
+std::atomic<int> g_setWindowPosCalls{0};
+std::atomic<UINT> g_setWindowPosFlags{0};
+std::atomic<HWND> g_setWindowPosAfter{nullptr};
+
+BOOL AnswerRect(const std::optional<RECT>& rect, LPRECT out)
+{
+    if (!rect) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    *out = *rect;
+    return TRUE;
+}
+
+HWND WINAPI FakeGetForegroundWindow() { return kFakeForeground; }
+
+BOOL WINAPI FakeGetWindowRect(HWND window, LPRECT rect)
+{
+    if (window == kFakeForeground) {
+        return AnswerRect(g_scene.foreground, rect);
+    }
+    if (window == GetDesktopWindow()) {
+        return AnswerRect(g_scene.desktop, rect);
+    }
+    return AnswerRect(g_scene.dialog, rect);
+}
+
+HMONITOR WINAPI FakeMonitorFromWindow(HWND, DWORD) { return g_scene.monitor ? kFakeMonitor : nullptr; }
+
+BOOL WINAPI FakeGetMonitorInfoW(HMONITOR monitor, LPMONITORINFO info)
+{
+    if (monitor != kFakeMonitor || !g_scene.monitor || info->cbSize < sizeof(MONITORINFO)) {
+        return FALSE;
+    }
+    info->rcMonitor = *g_scene.monitor;
+    info->rcWork = *g_scene.monitor;
+    info->dwFlags = 0;
+    return TRUE;
+}
+
+using SetWindowPosFunction = BOOL(WINAPI*)(HWND, HWND, int, int, int, int, UINT);
+SetWindowPosFunction g_realSetWindowPos = nullptr;
+
+BOOL WINAPI RecordingSetWindowPos(HWND window, HWND after, int x, int y, int cx, int cy, UINT flags)
+{
+    ++g_setWindowPosCalls;
+    g_setWindowPosFlags = flags;
+    g_setWindowPosAfter = after;
+    return g_realSetWindowPos(window, after, x, y, cx, cy, flags);
+}
+
+// The library's placement calls, answered from g_scene while the guard lives.
+class FakeScreen {
+public:
+    explicit FakeScreen(const Scene& scene)
+    {
+        g_scene = scene;
+        g_setWindowPosCalls = 0;
+        g_setWindowPosFlags = 0;
+        g_setWindowPosAfter = reinterpret_cast<HWND>(-1);
+        const HMODULE module = DocEventDlgModule();
+        foreground_.emplace(module, "USER32.dll", "GetForegroundWindow",
+                            reinterpret_cast<const void*>(&FakeGetForegroundWindow));
+        rect_.emplace(module, "USER32.dll", "GetWindowRect", reinterpret_cast<const void*>(&FakeGetWindowRect));
+        monitor_.emplace(module, "USER32.dll", "MonitorFromWindow",
+                         reinterpret_cast<const void*>(&FakeMonitorFromWindow));
+        info_.emplace(module, "USER32.dll", "GetMonitorInfoW", reinterpret_cast<const void*>(&FakeGetMonitorInfoW));
+        position_.emplace(module, "USER32.dll", "SetWindowPos", reinterpret_cast<const void*>(&RecordingSetWindowPos));
+        g_realSetWindowPos = position_->original<SetWindowPosFunction>();
+    }
+    bool active() const
+    {
+        return foreground_->active() && rect_->active() && monitor_->active() && info_->active() &&
+               position_->active();
+    }
+
+private:
+    std::optional<ImportPatch> foreground_;
+    std::optional<ImportPatch> rect_;
+    std::optional<ImportPatch> monitor_;
+    std::optional<ImportPatch> info_;
+    std::optional<ImportPatch> position_;
+};
+
+constexpr RECT kScreen = {0, 0, 1280, 1024};
+constexpr RECT kSecondScreen = {1280, 0, 2560, 1024};
+constexpr RECT kDialog300x200 = {0, 0, 300, 200};
+
+struct PlacementCase {
+    const char* name;
+    Scene scene;
+    std::optional<POINT> expected;  // none: not placed at all
+};
+
+// Where the job storage notice ends up in a made-up scene.
+POINT PlaceNotice(const Scene& scene, bool* placed)
+{
+    FakeScreen fake(scene);
+    EXPECT_TRUE(fake.active());
+    Notice notice(BasicJobStorageRequest());
+    EXPECT_NE(notice.dialog(), nullptr);
+    if (notice.dialog() == nullptr) {
+        *placed = false;
+        return POINT{};
+    }
+    const POINT where = TopLeft(notice.dialog());
+    *placed = g_setWindowPosCalls > 0;
+    if (*placed) {
+        EXPECT_EQ(g_setWindowPosFlags.load(), static_cast<UINT>(SWP_NOSIZE | SWP_SHOWWINDOW));
+        EXPECT_EQ(g_setWindowPosAfter.load(), HWND_TOP);
+    }
+    EXPECT_TRUE(notice.Close());
+    return where;
+}
+
+// Where the informational two-sided instructions end up in a made-up scene.
+POINT PlaceInstructions(const Scene& scene, bool* placed)
+{
+    FakeScreen fake(scene);
+    EXPECT_TRUE(fake.active());
+    std::set<HWND> known;
+    for (HWND dialog : ProcessDialogs()) {
+        known.insert(dialog);
+    }
+    DuplexInstructionsRequest request{};
+    SetField(request.helpFilePath, L"C:\\help\\duplex.hlp");
+    DisplayDialogExport()(&request);  // informational: returns at once
+    const HWND dialog = WaitForDialog(0, 10000, known);
+    EXPECT_NE(dialog, nullptr);
+    if (dialog == nullptr) {
+        *placed = false;
+        return POINT{};
+    }
+    const DWORD threadId = GetWindowThreadProcessId(dialog, nullptr);
+    const HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, threadId);
+    const POINT where = TopLeft(dialog);
+    *placed = g_setWindowPosCalls > 0;
+    if (*placed) {
+        EXPECT_EQ(g_setWindowPosFlags.load(), static_cast<UINT>(SWP_NOSIZE | SWP_SHOWWINDOW | SWP_NOOWNERZORDER));
+        EXPECT_EQ(g_setWindowPosAfter.load(), HWND_TOP);
+    }
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    EXPECT_TRUE(WaitForWindowGone(dialog));
+    EXPECT_TRUE(WaitForThreadEnd(thread));
+    CloseHandle(thread);
+    return where;
+}
+
+void ExpectPlacement(const PlacementCase& test, POINT (*place)(const Scene&, bool*))
+{
+    SCOPED_TRACE(test.name);
+    bool placed = false;
+    const POINT where = place(test.scene, &placed);
+    if (test.expected) {
+        EXPECT_TRUE(placed);
+        EXPECT_EQ(where.x, test.expected->x);
+        EXPECT_EQ(where.y, test.expected->y);
+    } else {
+        EXPECT_FALSE(placed);
+        // The template's own place, 0, 0, with no DS_CENTER.
+        EXPECT_EQ(where.x, 0);
+        EXPECT_EQ(where.y, 0);
+    }
+}
+
+// Cases both variants place alike.
+const PlacementCase kCommonCases[] = {
+    {"centred", {RECT{100, 100, 701, 501}, kDialog300x200, kScreen, kScreen}, POINT{250, 200}},
+    // 150 - 50: each half rounded on its own.
+    {"odd foreground", {RECT{0, 0, 301, 301}, RECT{0, 0, 100, 100}, kScreen, kScreen}, POINT{100, 100}},
+    // 150 - 50, not (300 - 101) / 2 = 99.
+    {"odd dialog", {RECT{0, 0, 300, 300}, RECT{0, 0, 101, 101}, kScreen, kScreen}, POINT{100, 100}},
+    {"odd dialog, negative origin", {RECT{-7, -7, 293, 293}, RECT{500, 500, 601, 601}, kScreen, kScreen},
+     POINT{93, 93}},
+    {"past the right and bottom edges", {RECT{1100, 900, 1280, 1024}, kDialog300x200, kScreen, kScreen},
+     POINT{980, 824}},
+    {"past the left and top edges", {RECT{-50, -50, 50, 50}, kDialog300x200, kScreen, kScreen}, POINT{0, 0}},
+    {"second monitor, centred", {RECT{1600, 300, 2201, 701}, kDialog300x200, kSecondScreen, kScreen},
+     POINT{1750, 400}},
+    {"second monitor, pushed to its left edge", {RECT{1280, 0, 1380, 100}, kDialog300x200, kSecondScreen, kScreen},
+     POINT{1280, 0}},
+    {"second monitor, pulled back from its right and bottom edges",
+     {RECT{2400, 950, 2560, 1024}, kDialog300x200, kSecondScreen, kScreen}, POINT{2260, 824}},
+    {"monitor below and left of the first",
+     {RECT{-900, 1100, -800, 1150}, kDialog300x200, RECT{-1024, 1024, 0, 1792}, kScreen}, POINT{-1000, 1025}},
+    {"no monitor answers: the desktop window's rectangle",
+     {RECT{700, 500, 800, 600}, kDialog300x200, std::nullopt, RECT{0, 0, 800, 600}}, POINT{500, 400}},
+};
+
+TEST(GuardedPlacement, JobStorageNotice)
+{
+    ASSERT_NE(DocEventDlgModule(), nullptr);
+    for (const PlacementCase& test : kCommonCases) {
+        ExpectPlacement(test, PlaceNotice);
+    }
+    const PlacementCase guardedCases[] = {
+        // Clamped to the near edge and no further: the far edge is not checked then.
+        {"larger than the monitor", {RECT{0, 0, 100, 100}, kDialog300x200, RECT{0, 0, 200, 150}, kScreen},
+         POINT{0, 0}},
+        {"larger than the second monitor",
+         {RECT{1280, 0, 1380, 100}, kDialog300x200, RECT{1280, 0, 1480, 150}, kScreen}, POINT{1280, 0}},
+        {"foreground rectangle unreadable", {std::nullopt, kDialog300x200, kScreen, kScreen}, std::nullopt},
+        {"dialog rectangle unreadable", {RECT{100, 100, 701, 501}, std::nullopt, kScreen, kScreen}, std::nullopt},
+        {"no screen rectangle", {RECT{100, 100, 701, 501}, kDialog300x200, std::nullopt, std::nullopt},
+         std::nullopt},
+    };
+    for (const PlacementCase& test : guardedCases) {
+        ExpectPlacement(test, PlaceNotice);
+    }
+}
+
+TEST(UnguardedPlacement, InformationalInstructions)
+{
+    ASSERT_NE(DocEventDlgModule(), nullptr);
+    for (const PlacementCase& test : kCommonCases) {
+        ExpectPlacement(test, PlaceInstructions);
+    }
+    const PlacementCase unguardedCases[] = {
+        // Near edge first, then the far edge on its own: ends before the near edge.
+        {"larger than the monitor", {RECT{0, 0, 100, 100}, kDialog300x200, RECT{0, 0, 200, 150}, kScreen},
+         POINT{-100, -50}},
+        {"larger than the second monitor",
+         {RECT{1280, 0, 1380, 100}, kDialog300x200, RECT{1280, 0, 1480, 150}, kScreen}, POINT{1180, -50}},
+    };
+    for (const PlacementCase& test : unguardedCases) {
+        ExpectPlacement(test, PlaceInstructions);
+    }
+}
+
+TEST(UnguardedPlacement, PlacedEvenWithoutAForegroundRectangle)
+{
+    ASSERT_NE(DocEventDlgModule(), nullptr);
+    bool placed = false;
+    const POINT where = PlaceInstructions({std::nullopt, kDialog300x200, kScreen, kScreen}, &placed);
+    EXPECT_TRUE(placed);
+    // Anywhere on the screen will do.
+    EXPECT_GE(where.x, 0);
+    EXPECT_GE(where.y, 0);
+    EXPECT_LE(where.x + 300, 1280);
+    EXPECT_LE(where.y + 200, 1024);
+}
+
+}  // namespace
