@@ -1,0 +1,177 @@
+#include "fault_support.h"
+
+#include "dll_monitor.h"
+
+namespace {
+
+DWORD WINAPI DoNothing(void*) { return 0; }
+
+LRESULT CALLBACK ForegroundProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_DESTROY) {
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+void EndBareThread()
+{
+    const HANDLE thread = CreateThread(nullptr, 0, DoNothing, nullptr, 0, nullptr);
+    if (thread != nullptr) {
+        WaitForSingleObject(thread, 5000);
+        CloseHandle(thread);
+    }
+}
+
+std::string WaitForNoLeaks(const DllMonitor& monitor, DWORD timeoutMs)
+{
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        EndBareThread();
+        const std::string leaks = monitor.Leaks();
+        if (leaks.empty() || GetTickCount64() >= deadline) {
+            return leaks;
+        }
+        Sleep(20);
+    }
+}
+
+ForegroundWindow::ForegroundWindow(const RECT& place) : place_(place)
+{
+    ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+    WaitForSingleObject(ready_, 10000);
+}
+
+ForegroundWindow::~ForegroundWindow()
+{
+    if (window_ != nullptr) {
+        PostMessageW(window_, WM_CLOSE, 0, 0);
+    }
+    if (thread_ != nullptr) {
+        WaitForSingleObject(thread_, 5000);
+        CloseHandle(thread_);
+    }
+    CloseHandle(ready_);
+}
+
+bool ForegroundWindow::Activate() const
+{
+    SetForegroundWindow(window_);
+    for (int i = 0; i < 100 && GetForegroundWindow() != window_; ++i) {
+        Sleep(10);
+    }
+    return GetForegroundWindow() == window_;
+}
+
+DWORD WINAPI ForegroundWindow::Run(void* self)
+{
+    auto* owner = static_cast<ForegroundWindow*>(self);
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = ForegroundProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    windowClass.lpszClassName = L"DocEventDlgTestForeground";
+    RegisterClassW(&windowClass);
+    const RECT& place = owner->place_;
+    owner->window_ = CreateWindowExW(0, windowClass.lpszClassName, L"Foreground", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                     place.left, place.top, place.right - place.left, place.bottom - place.top,
+                                     nullptr, nullptr, windowClass.hInstance, nullptr);
+    SetForegroundWindow(owner->window_);
+    SetEvent(owner->ready_);
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return 0;
+}
+
+void DeleteUserKey(const std::wstring& path)
+{
+    RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, path.c_str());
+}
+
+bool UserKeyExists(const std::wstring& path)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    RegCloseKey(key);
+    return true;
+}
+
+bool ReadUserValue(const std::wstring& path, const wchar_t* name, DWORD& type, std::vector<BYTE>& data)
+{
+    DWORD length = 0;
+    if (RegGetValueW(HKEY_CURRENT_USER, path.c_str(), name, RRF_RT_ANY, &type, nullptr, &length) != ERROR_SUCCESS) {
+        return false;
+    }
+    data.resize(length);
+    return RegGetValueW(HKEY_CURRENT_USER, path.c_str(), name, RRF_RT_ANY, &type, data.data(), &length) ==
+           ERROR_SUCCESS;
+}
+
+std::vector<std::wstring> UserSubKeys(const std::wstring& path)
+{
+    std::vector<std::wstring> names;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return names;
+    }
+    wchar_t name[256];
+    for (DWORD index = 0;; ++index) {
+        DWORD length = 256;
+        if (RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+            break;
+        }
+        names.emplace_back(name, length);
+    }
+    RegCloseKey(key);
+    return names;
+}
+
+int PixelsUnlike(HWND window, COLORREF colour)
+{
+    RECT client{};
+    if (!GetClientRect(window, &client) || client.right <= 0 || client.bottom <= 0) {
+        return -1;
+    }
+    const int width = client.right;
+    const int height = client.bottom;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    const HDC screen = GetDC(window);
+    const HDC memory = CreateCompatibleDC(screen);
+    const HBITMAP copy = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    int unlike = -1;
+    if (copy != nullptr && bits != nullptr) {
+        const HGDIOBJ previous = SelectObject(memory, copy);
+        BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+        GdiFlush();
+        unlike = 0;
+        const auto* pixels = static_cast<const DWORD*>(bits);
+        const DWORD wanted = (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
+        for (int i = 0; i < width * height; ++i) {
+            if ((pixels[i] & 0xFFFFFF) != wanted) {
+                ++unlike;
+            }
+        }
+        SelectObject(memory, previous);
+        DeleteObject(copy);
+    }
+    DeleteDC(memory);
+    ReleaseDC(window, screen);
+    return unlike;
+}

@@ -1,0 +1,52 @@
+// Helpers for the fault and bad-input programs: waiting until the library has
+// released everything it made, a foreground window that keeps its own message
+// loop, and the throwaway registry keys under HKCU.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+class DllMonitor;
+
+// Starts a thread that does nothing and waits for its end: every thread that
+// ends detaches from the library, which closes the handles its slots hold.
+void EndBareThread();
+
+// Waits until monitor reports nothing outstanding, ending a bare thread each
+// round. Returns what is still outstanding at the deadline ("" when nothing).
+std::string WaitForNoLeaks(const DllMonitor& monitor, DWORD timeoutMs = 5000);
+
+// A plain top-level window on a thread of its own that pumps messages, so
+// that dialogs owned by it never wait for the test's thread.
+class ForegroundWindow {
+public:
+    explicit ForegroundWindow(const RECT& place);
+    ~ForegroundWindow();
+    ForegroundWindow(const ForegroundWindow&) = delete;
+    ForegroundWindow& operator=(const ForegroundWindow&) = delete;
+
+    HWND window() const { return window_; }
+    // Makes it the foreground window again; true when it is.
+    bool Activate() const;
+
+private:
+    static DWORD WINAPI Run(void* self);
+    RECT place_;
+    HWND window_ = nullptr;
+    HANDLE ready_ = nullptr;
+    HANDLE thread_ = nullptr;
+};
+
+// HKEY_CURRENT_USER\path and everything below it, removed.
+void DeleteUserKey(const std::wstring& path);
+bool UserKeyExists(const std::wstring& path);
+// Reads a value under HKEY_CURRENT_USER\path; false when it is not there.
+bool ReadUserValue(const std::wstring& path, const wchar_t* name, DWORD& type, std::vector<BYTE>& data);
+// The names of the sub-keys of HKEY_CURRENT_USER\path.
+std::vector<std::wstring> UserSubKeys(const std::wstring& path);
+
+// Counts the pixels of a window's client area, as it is on the screen, whose
+// colour differs from colour. -1 when the window cannot be read.
+int PixelsUnlike(HWND window, COLORREF colour);
