@@ -54,16 +54,6 @@ public:
     {
         Adopt(threadId, waitForDialog);
     }
-    void Adopt(DWORD threadId, bool waitForDialog)
-    {
-        threadId_ = threadId;
-        if (threadId_ != 0) {
-            thread_ = OpenThread(SYNCHRONIZE | THREAD_QUERY_LIMITED_INFORMATION, FALSE, threadId_);
-        }
-        if (waitForDialog && threadId_ != 0) {
-            dialog_ = WaitForDialog(threadId_);
-        }
-    }
     ~Notice()
     {
         if (thread_ == nullptr) {
@@ -100,6 +90,16 @@ public:
     }
 
 private:
+    void Adopt(DWORD threadId, bool waitForDialog)
+    {
+        threadId_ = threadId;
+        if (threadId_ != 0) {
+            thread_ = OpenThread(SYNCHRONIZE | THREAD_QUERY_LIMITED_INFORMATION, FALSE, threadId_);
+        }
+        if (waitForDialog && threadId_ != 0) {
+            dialog_ = WaitForDialog(threadId_);
+        }
+    }
     HANDLE returned_ = nullptr;
     DWORD threadId_ = 0;
     HANDLE thread_ = nullptr;
