@@ -1,0 +1,127 @@
+#!/usr/bin/env bash
+# Sets up a fresh Debian 12 machine (as root), builds the library and the
+# preview program, and saves a screenshot of every dialog, in English and in
+# Arabic (mirrored), taken under Wine in a virtual X server.
+#
+#   bash scripts/preview.sh [folder]        screenshots into folder (default out/preview)
+#   bash scripts/preview.sh --show [options] show the dialogs on $DISPLAY instead;
+#                                            with preview options, just that one dialog
+#                                            (e.g. --show --dialog duplex --wait --language 1025)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+. scripts/lib.sh
+
+# name, then the preview's options
+shots=(
+  "warning-en        --dialog warning --third 3002 --checkbox"
+  "warning-ar        --dialog warning --third 3002 --checkbox --language 1025"
+  "warning-long-en   --dialog warning --long-message"
+  "jobstorage-en     --dialog jobstorage --range"
+  "jobstorage-ar     --dialog jobstorage --range --language 1025"
+  "duplex-info-en    --dialog duplex"
+  "duplex-info-ar    --dialog duplex --language 1025"
+  "duplex-composed-en --dialog duplex --step1 3153 --bitmap1 106 --step2 3156 --bitmap2 149 --step3 3140 --bitmap3 108"
+  "duplex-wait-en    --dialog duplex --wait --even"
+  "duplex-wait-ar    --dialog duplex --wait --even --language 1025"
+)
+
+take_shots() {
+  local exe=$1 out=$2
+  local failed=0 line name
+  for line in "${shots[@]}"; do
+    read -r name args <<<"$line"
+    local long=()
+    if [[ "$args" == *--long-message* ]]; then
+      args=${args/--long-message/}
+      long=(--message "The printer is out of paper in Tray 1. Load paper of the size the job asks for, \
+make sure that the paper guides touch the stack, and close the tray. Then click OK to go on printing, or \
+Cancel to stop the job. Pages already printed are kept; printing resumes with the first page that was not printed.")
+    fi
+    echo "== $name:$args"
+    # shellcheck disable=SC2086
+    if ! wine "$exe" $args "${long[@]}" --screenshot "Z:$out/$name.bmp" </dev/null; then
+      echo "   failed" >&2
+      failed=1
+    fi
+  done
+  return $failed
+}
+if [ "${1:-}" = "--take-shots" ]; then
+  take_shots "$2" "$3"
+  exit
+fi
+
+tree=${BUILD_DIR:-build}
+show=0
+out=out/preview
+preview_args=()
+if [ "${1:-}" = "--show" ]; then
+  show=1
+  shift
+  preview_args=("$@")
+  if [ -z "${DISPLAY:-}" ]; then
+    echo "--show needs a display (\$DISPLAY is not set)" >&2
+    exit 2
+  fi
+elif [ $# -gt 0 ]; then
+  out=$1
+fi
+
+ensure_packages
+cmake -S . -B "$tree" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+      -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$tree" --target doceventdlg-preview -j"$(nproc)"
+use_wine_prefix "$tree"
+
+# Wine draws the caption buttons with its Marlett font, which comes with the
+# fonts-wine package; without it the close box shows a letter. The font is put
+# into this prefix only, so the fonts the tests see stay as they are.
+install_caption_font() {
+  local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+  [ -f /usr/share/wine/fonts/marlett.ttf ] || [ -f "$fonts/marlett.ttf" ] && return 0
+  local tmp
+  tmp=$(mktemp -d)
+  if (cd "$tmp" && apt-get download fonts-wine >/dev/null 2>&1) \
+     && dpkg-deb -x "$tmp"/fonts-wine_*.deb "$tmp/x"; then
+    mkdir -p "$fonts"
+    cp "$tmp/x/usr/share/wine/fonts/marlett.ttf" "$fonts/"
+  else
+    echo "note: fonts-wine could not be fetched; caption buttons show letters" >&2
+  fi
+  rm -rf "$tmp"
+}
+install_caption_font
+
+exe="$PWD/$tree/bin/doceventdlg-preview.exe"
+
+if [ "$show" = 1 ]; then
+  if [ ${#preview_args[@]} -gt 0 ]; then
+    wine "$exe" "${preview_args[@]}"
+  else
+    for dialog in "--dialog warning --third 3002 --checkbox" "--dialog jobstorage --range" \
+                  "--dialog duplex" "--dialog duplex --wait --even"; do
+      echo "showing: $dialog (close it to go on)"
+      # shellcheck disable=SC2086
+      wine "$exe" $dialog
+    done
+  fi
+  wineserver -w
+  exit 0
+fi
+
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
+rm -f "$out"/*.png "$out"/*.bmp
+
+status=0
+# The screenshots are taken by this script again, inside the session.
+in_wine_session bash scripts/preview.sh --take-shots "$exe" "$out" || status=$?
+
+for bmp in "$out"/*.bmp; do
+  [ -f "$bmp" ] || continue
+  /usr/bin/convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
+done
+echo
+echo "screenshots in $out:"
+ls "$out"
+exit $status
