@@ -76,6 +76,49 @@ void PaintIllustrations(HWND window)
     PaintIllustration(state->strings, window, request.step3BitmapId, IDC_DUPLEX_STEP3_PICTURE, g_moduleInstance);
 }
 
+uint32_t FrameBitmapId(const DuplexInstructionsRequest& request, int frameId)
+{
+    switch (frameId) {
+    case IDC_DUPLEX_STEP1_PICTURE:
+        return request.step1BitmapId;
+    case IDC_DUPLEX_STEP2_PICTURE:
+        return request.step2BitmapId;
+    default:
+        return request.step3BitmapId;
+    }
+}
+
+// A picture frame is also repainted on its own, without the dialog (when only
+// the frame was invalidated); it then paints its picture itself instead of
+// the blank static control. The frame keeps the control's procedure in its
+// user data.
+LRESULT CALLBACK PictureFrameProc(HWND frame, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const auto controlProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(frame, GWLP_USERDATA));
+    if (message == WM_PAINT) {
+        const HWND dialog = GetParent(frame);
+        const auto* state = reinterpret_cast<const DuplexState*>(GetWindowLongPtrW(dialog, DWLP_USER));
+        if (state != nullptr) {
+            const int frameId = GetDlgCtrlID(frame);
+            PaintIllustration(state->strings, dialog, FrameBitmapId(*state->request, frameId), frameId,
+                              g_moduleInstance);
+            return 0;
+        }
+    }
+    return CallWindowProcW(controlProc, frame, message, wParam, lParam);
+}
+
+void PaintFramesThemselves(HWND window)
+{
+    for (const int frameId : {IDC_DUPLEX_STEP1_PICTURE, IDC_DUPLEX_STEP2_PICTURE, IDC_DUPLEX_STEP3_PICTURE}) {
+        const HWND frame = GetDlgItem(window, frameId);
+        if (frame != nullptr) {
+            SetWindowLongPtrW(frame, GWLP_USERDATA, GetWindowLongPtrW(frame, GWLP_WNDPROC));
+            SetWindowLongPtrW(frame, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&PictureFrameProc));
+        }
+    }
+}
+
 void ShowDuplexHelp(HWND window)
 {
     const auto* state = reinterpret_cast<const DuplexState*>(GetWindowLongPtrW(window, DWLP_USER));
@@ -94,6 +137,7 @@ void InitializeDuplexDialog(HWND window, DuplexState* state)
     }
     state->strings.LoadResourceLibrary(state->request->resourceLibraryPath);
     SetDuplexTexts(state->strings, window, *state->request);
+    PaintFramesThemselves(window);
     CenterOverForeground(window, PlacementVariant::Unguarded);
     SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
 }
@@ -243,5 +287,13 @@ void PaintIllustration(const ResourceStrings& strings, HWND window, uint32_t bit
     const int height = std::min<int>(client.bottom - client.top, picture.bmHeight);
     // The pictures show a real printer and real paper: in the mirrored layout
     // they keep their orientation, or the marked edge would point the wrong way.
-    BitBlt(paint.get(), client.left, client.top, width, height, memory.get(), 0, 0, SRCCOPY | NOMIRRORBITMAP);
+    // They are drawn with the mirroring off, from the frame's right edge, in
+    // device pixels: a mirrored NOMIRRORBITMAP copy lands one pixel short of
+    // that edge on some platforms.
+    int left = client.left;
+    if (strings.rightToLeft) {
+        SetLayout(paint.get(), 0);
+        left = client.right - width;
+    }
+    BitBlt(paint.get(), left, client.top, width, height, memory.get(), 0, 0, SRCCOPY | NOMIRRORBITMAP);
 }
