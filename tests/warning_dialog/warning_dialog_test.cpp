@@ -85,9 +85,11 @@ public:
     // whether the dialog is still there.
     bool StillOpenAfterPosting()
     {
-        // A message sent behind the posted ones returns once they are handled.
+        // The sent message proves the dialog's thread is pumping; sent
+        // messages may overtake posted ones, so the posted ones get a grace
+        // period after it.
         SendMessageTimeoutW(dialog_, WM_NULL, 0, 0, SMTO_BLOCK, 2000, nullptr);
-        return IsWindow(dialog_) && !call_.Wait(100);
+        return !call_.Wait(250) && IsWindow(dialog_);
     }
 
 private:
