@@ -111,15 +111,20 @@ fi
 
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
-rm -f "$out"/*.png "$out"/*.bmp
+for line in "${shots[@]}"; do
+  read -r name _ <<<"$line"
+  rm -f "$out/$name.png" "$out/$name.bmp"
+done
 
 status=0
 # The screenshots are taken by this script again, inside the session.
 in_wine_session bash scripts/preview.sh --take-shots "$exe" "$out" || status=$?
 
-for bmp in "$out"/*.bmp; do
+for line in "${shots[@]}"; do
+  read -r name _ <<<"$line"
+  bmp="$out/$name.bmp"
   [ -f "$bmp" ] || continue
-  /usr/bin/convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
+  /usr/bin/convert "$bmp" "$out/$name.png" && rm -f "$bmp"
 done
 echo
 echo "screenshots in $out:"
