@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
-#include <new>
+#include <initializer_list>
 #include <utility>
 
 #include "common/contexthelp.h"
 #include "common/fieldtext.h"
 #include "common/handles.h"
+#include "common/heapobject.h"
 #include "common/placement.h"
 #include "common/stringblock.h"
 #include "module.h"
@@ -174,7 +174,7 @@ DWORD WINAPI RunDuplexDialog(LPVOID requestCopy)
     auto* copy = static_cast<DuplexInstructionsRequest*>(requestCopy);
     // Declared after the state, so the copy is released first, then the
     // strings with their library, then the state.
-    std::unique_ptr<DuplexState> state(new (std::nothrow) DuplexState);
+    const HeapObject<DuplexState> state = MakeHeapObject<DuplexState>();
     UniqueLocalMemory copyMemory(copy);
     if (!state) {
         return 0;

@@ -2,11 +2,10 @@
 
 #include <cstring>
 #include <iterator>
-#include <memory>
-#include <new>
 
 #include "common/contexthelp.h"
 #include "common/fieldtext.h"
+#include "common/heapobject.h"
 #include "common/placement.h"
 #include "common/stringblock.h"
 #include "common/usersetting.h"
@@ -85,7 +84,7 @@ void MakeBoldFont(JobStorageState& state, HWND window)
 void ShowJobStorageDialog(JobStorageRequest* copy)
 {
     UniqueLocalMemory copyMemory(copy);
-    std::unique_ptr<JobStorageState> state(new (std::nothrow) JobStorageState);
+    const HeapObject<JobStorageState> state = MakeHeapObject<JobStorageState>();
     if (!state) {
         return;
     }

@@ -1,11 +1,10 @@
 #include "warningdlg.h"
 
 #include <cstring>
-#include <memory>
-#include <new>
 
 #include "common/fieldtext.h"
 #include "common/handles.h"
+#include "common/heapobject.h"
 #include "module.h"
 #include "resource.h"
 
@@ -104,7 +103,7 @@ extern "C" int32_t WINAPI IShowWarningDialog(const WarningDialogRequest* request
 int32_t RunWarningDialog(WarningDialogRequest* copy)
 {
     // Released first after the dialog, before the state and its library.
-    std::unique_ptr<WarningDialogState> state(new (std::nothrow) WarningDialogState);
+    const HeapObject<WarningDialogState> state = MakeHeapObject<WarningDialogState>();
     UniqueLocalMemory copyMemory(copy);
     if (!state) {
         return 0;
