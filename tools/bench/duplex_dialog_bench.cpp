@@ -3,111 +3,95 @@
 //   starting and releasing an empty thread (CreateThread + CloseHandle),
 //   measured alternately; each dialog is closed after it has appeared,
 //   outside the timed part;
-// - how long one repaint of the open dialog with its three pictures takes
-//   (RedrawWindow with RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN from
-//   another thread, which waits for the paint).
-//
-// Usage: duplex_dialog_bench [rounds] [paints]   (default 100 and 200; run
-// under Wine by hand)
-#include <windows.h>
-
-#include <algorithm>
+// - how long the dialog takes to handle one WM_PAINT, in which it paints its
+//   three pictures: timed on the dialog's own thread by a WH_CALLWNDPROC /
+//   WH_CALLWNDPROCRET hook pair around the dialog's WM_PAINT. Each paint is
+//   asked for from this thread with RedrawWindow (RDW_INVALIDATE |
+//   RDW_UPDATENOW | RDW_ALLCHILDREN, so the picture frames are invalid too and
+//   the pictures are really drawn); the whole round trip, the controls'
+//   repainting included, is printed beside it.
+#include <atomic>
 #include <cstdio>
-#include <cstdlib>
-#include <set>
-#include <string>
-#include <vector>
 
-#include "../../oemui/doceventdlg/include/doceventdlg.h"
+#include "bench_sections.h"
 
 namespace {
 
 using DisplayDialogFunction = void(WINAPI*)(const DuplexInstructionsRequest*);
 
-double Ticks()
-{
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart);
-}
+// Written by the hooks on the dialog's thread, read here after each paint.
+std::atomic<HWND> g_paintedDialog{nullptr};
+std::atomic<LONGLONG> g_paintStart{0};
+std::atomic<LONGLONG> g_paintEnd{0};
+std::atomic<int> g_paintsSeen{0};
 
-double Median(std::vector<double> values)
+LRESULT CALLBACK BeforeMessage(int code, WPARAM wParam, LPARAM lParam)
 {
-    std::sort(values.begin(), values.end());
-    const size_t middle = values.size() / 2;
-    return values.size() % 2 != 0 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
-
-DWORD WINAPI EmptyThread(LPVOID) { return 0; }
-
-BOOL CALLBACK CollectDialog(HWND window, LPARAM found)
-{
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    wchar_t className[16] = L"";
-    GetClassNameW(window, className, 16);
-    if (processId == GetCurrentProcessId() && std::wstring(className) == L"#32770" &&
-        GetWindowLongPtrW(window, DWLP_USER) != 0 && IsWindowVisible(window)) {
-        reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
+    const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && message->message == WM_PAINT && message->hwnd == g_paintedDialog.load()) {
+        g_paintStart.store(Now());
     }
-    return TRUE;
+    return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-// The first initialised, visible dialog of this process; null after 10 s.
-HWND WaitForDialog()
+LRESULT CALLBACK AfterMessage(int code, WPARAM wParam, LPARAM lParam)
 {
-    const ULONGLONG deadline = GetTickCount64() + 10000;
-    while (GetTickCount64() < deadline) {
-        std::vector<HWND> dialogs;
-        EnumWindows(CollectDialog, reinterpret_cast<LPARAM>(&dialogs));
-        if (!dialogs.empty()) {
-            return dialogs.front();
+    const auto* message = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+    if (code == HC_ACTION && message->message == WM_PAINT && message->hwnd == g_paintedDialog.load()) {
+        g_paintEnd.store(Now());
+        g_paintsSeen.fetch_add(1);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// Paints the open dialog `paints` times; the times of its WM_PAINT on its own
+// thread go to onThread, the round trips from here to roundTrip.
+bool TimePaints(HWND dialog, int paints, std::vector<double>& onThread, std::vector<double>& roundTrip)
+{
+    const DWORD thread = GetWindowThreadProcessId(dialog, nullptr);
+    const HHOOK before = SetWindowsHookExW(WH_CALLWNDPROC, BeforeMessage, nullptr, thread);
+    const HHOOK after = SetWindowsHookExW(WH_CALLWNDPROCRET, AfterMessage, nullptr, thread);
+    if (before == nullptr || after == nullptr) {
+        std::printf("cannot hook the dialog's thread (error %lu)\n", GetLastError());
+    }
+    g_paintedDialog.store(dialog);
+    for (int paint = 0; before != nullptr && after != nullptr && paint < paints; ++paint) {
+        const int seen = g_paintsSeen.load();
+        const LONGLONG start = Now();
+        RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        const LONGLONG end = Now();
+        roundTrip.push_back(Microseconds(start, end));
+        // The return hook may run just after RedrawWindow has its answer.
+        const ULONGLONG deadline = GetTickCount64() + 1000;
+        while (g_paintsSeen.load() == seen && GetTickCount64() < deadline) {
+            Sleep(0);
         }
-        Sleep(1);
+        if (g_paintsSeen.load() != seen) {
+            onThread.push_back(Microseconds(g_paintStart.load(), g_paintEnd.load()));
+        }
     }
-    return nullptr;
-}
-
-// Closes the dialog and waits for its thread to end.
-bool CloseDialog(HWND dialog)
-{
-    const HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, GetWindowThreadProcessId(dialog, nullptr));
-    PostMessageW(dialog, WM_CLOSE, 0, 0);
-    const bool ended = thread != nullptr && WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0;
-    if (thread != nullptr) {
-        CloseHandle(thread);
+    g_paintedDialog.store(nullptr);
+    if (before != nullptr) {
+        UnhookWindowsHookEx(before);
     }
-    return ended;
-}
-
-std::wstring ProgramFolder()
-{
-    wchar_t path[MAX_PATH] = L"";
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path, length);
-    return folder.substr(0, folder.find_last_of(L"\\/") + 1);
+    if (after != nullptr) {
+        UnhookWindowsHookEx(after);
+    }
+    return !onThread.empty();
 }
 
 }  // namespace
 
-int wmain(int argc, wchar_t** argv)
+bool RunDuplexDialogBench(const BenchSettings& settings, std::vector<Figure>& figures)
 {
-    const int rounds = argc > 1 ? std::max(1, _wtoi(argv[1])) : 100;
-    const int paints = argc > 2 ? std::max(1, _wtoi(argv[2])) : 200;
-    const std::wstring folder = ProgramFolder();
-    const HMODULE library = LoadLibraryW((folder + L"doceventdlg.dll").c_str());
-    const auto display =
-        library != nullptr
-            ? reinterpret_cast<DisplayDialogFunction>(reinterpret_cast<void*>(GetProcAddress(library, "VDisplayDialog")))
-            : nullptr;
+    std::printf("== VDisplayDialog (informational) return latency against CreateThread + CloseHandle\n");
+    const auto display = DocEventDlgExport<DisplayDialogFunction>("VDisplayDialog");
     if (display == nullptr) {
-        std::fprintf(stderr, "doceventdlg.dll or VDisplayDialog not found beside the program\n");
-        return 1;
+        std::printf("cannot load VDisplayDialog from doceventdlg.dll beside the program\n\n");
+        return false;
     }
-
     DuplexInstructionsRequest request{};
-    const std::wstring strings = folder + L"doceventdlg-strings.dll";
-    strings.copy(request.resourceLibraryPath, std::min<size_t>(strings.size(), 255));
+    SetField(request.resourceLibraryPath, ProgramFolder() + L"doceventdlg-strings.dll");
     request.step1BitmapId = 105;
     request.step1StringId = 3150;
     request.step2BitmapId = 147;
@@ -115,56 +99,40 @@ int wmain(int argc, wchar_t** argv)
     request.step3BitmapId = 154;
     request.step3StringId = 3140;
 
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    const double perMicrosecond = static_cast<double>(frequency.QuadPart) / 1e6;
-
-    // One round first, so that both sides start warm.
-    display(&request);
-    HWND dialog = WaitForDialog();
-    if (dialog == nullptr || !CloseDialog(dialog)) {
-        std::fprintf(stderr, "the dialog did not appear or did not end\n");
-        return 1;
-    }
-
-    std::vector<double> baseline;
-    std::vector<double> calls;
-    for (int round = 0; round < rounds; ++round) {
-        double start = Ticks();
-        const HANDLE thread = CreateThread(nullptr, 0, EmptyThread, nullptr, 0, nullptr);
-        CloseHandle(thread);
-        baseline.push_back((Ticks() - start) / perMicrosecond);
-
-        start = Ticks();
+    // The dialog's thread is the library's own; the dialog is found among this process's windows.
+    const LatencyComparison result = CompareWithBareThreadStart(settings.dialogRounds, 3, [&] {
+        ExportCall made;
+        const LONGLONG start = Now();
         display(&request);
-        calls.push_back((Ticks() - start) / perMicrosecond);
+        made.microseconds = Microseconds(start, Now());
+        return made;
+    });
+    bool measured = ReportLatency("VDisplayDialog", result, 1.3, figures);
 
-        dialog = WaitForDialog();
-        if (dialog == nullptr || !CloseDialog(dialog)) {
-            std::fprintf(stderr, "round %d: the dialog did not appear or did not end\n", round);
-            return 1;
-        }
-    }
-    const double baselineMedian = Median(baseline);
-    const double callMedian = Median(calls);
-    std::printf("informational VDisplayDialog return: median %.1f us over %d rounds\n", callMedian, rounds);
-    std::printf("CreateThread + CloseHandle:          median %.1f us\n", baselineMedian);
-    std::printf("ratio %.2f (aim <= 1.3)\n", callMedian / baselineMedian);
-
+    std::printf("== One WM_PAINT of the two-sided instructions (three pictures)\n");
     display(&request);
-    dialog = WaitForDialog();
+    const HWND dialog = WaitForReadyDialog(0);
     if (dialog == nullptr) {
-        std::fprintf(stderr, "the dialog did not appear\n");
-        return 1;
+        std::printf("the dialog did not appear\n\n");
+        return false;
     }
-    std::vector<double> paintTimes;
-    for (int paint = 0; paint < paints; ++paint) {
-        const double start = Ticks();
-        RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-        paintTimes.push_back((Ticks() - start) / perMicrosecond);
+    std::vector<double> onThread;
+    std::vector<double> roundTrip;
+    const bool painted = TimePaints(dialog, settings.paints, onThread, roundTrip);
+    CloseDialogAndWaitForThread(dialog);
+    if (!painted) {
+        std::printf("no WM_PAINT of the dialog was seen on its thread\n\n");
+        return false;
     }
-    std::printf("repaint of the dialog with three pictures: median %.1f us, min %.1f us over %d paints\n",
-                Median(paintTimes), *std::min_element(paintTimes.begin(), paintTimes.end()), paints);
-    CloseDialog(dialog);
-    return 0;
+    const Spread paint = Summarize(onThread);
+    const Spread trip = Summarize(roundTrip);
+    std::printf("paints: %zu of %d timed on the dialog's thread\n", onThread.size(), settings.paints);
+    std::printf("dialog WM_PAINT on its thread     median %8.1f us (min %.1f, max %.1f)\n", paint.median, paint.least,
+                paint.greatest);
+    std::printf("RedrawWindow round trip (+controls) median %6.1f us (min %.1f, max %.1f)\n\n", trip.median,
+                trip.least, trip.greatest);
+
+    figures.push_back(
+        SoleFigure("duplex WM_PAINT (3 pictures)", "us", paint.median, "on the dialog's thread; no peer"));
+    return measured && static_cast<int>(onThread.size()) == settings.paints;
 }

@@ -1,33 +1,15 @@
 // Looks the same string IDs up in the same library with FindStringInTable and
-// with the platform's LoadStringW, many times each, and prints both rates and
-// the ratio of their times (ours / platform; at most 1.0 is the aim).
-//   wine string_lookup_bench.exe [library] [rounds]
-// The library defaults to strings-english.dll beside the program; our lookups
+// with the platform's LoadStringW, in alternating batches, and compares the
+// median time of one lookup (ours / platform; at most 1.0 is the aim). The
+// library is the fixture strings-english.dll beside the program; our lookups
 // are made in the language of its first string block, so a library whose
 // strings are all in one language compares like with like.
-#include <windows.h>
-
 #include <cstdio>
-#include <cstdlib>
-#include <string>
-#include <vector>
 
+#include "bench_sections.h"
 #include "common/resourcestrings.h"
 
 namespace {
-
-std::wstring ProgramFolder()
-{
-    wchar_t path[MAX_PATH] = L"";
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path, length);
-    return folder.substr(0, folder.find_last_of(L"\\/") + 1);
-}
-
-double Seconds(LARGE_INTEGER start, LARGE_INTEGER end, LARGE_INTEGER frequency)
-{
-    return static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 // The language the library's first string block is in, for our lookups.
 BOOL CALLBACK FirstLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR found)
@@ -42,16 +24,32 @@ BOOL CALLBACK FirstBlock(HMODULE module, LPCWSTR type, LPWSTR name, LONG_PTR fou
     return FALSE;
 }
 
+// Nanoseconds a lookup over one batch of rounds through all IDs.
+template <class Lookup>
+double BatchNanoseconds(long rounds, const std::vector<UINT>& ids, Lookup lookup, unsigned long long& checksum)
+{
+    wchar_t buffer[kTextBufferUnits];
+    const LONGLONG start = Now();
+    for (long round = 0; round < rounds; ++round) {
+        for (const UINT id : ids) {
+            checksum += static_cast<unsigned>(lookup(id, buffer));
+        }
+    }
+    const LONGLONG end = Now();
+    return Microseconds(start, end) * 1000.0 / (static_cast<double>(rounds) * static_cast<double>(ids.size()));
+}
+
 }  // namespace
 
-int wmain(int argc, wchar_t** argv)
+bool RunStringLookupBench(const BenchSettings& settings, std::vector<Figure>& figures)
 {
-    const std::wstring path = argc > 1 ? std::wstring(argv[1]) : ProgramFolder() + L"strings-english.dll";
-    const long rounds = argc > 2 ? std::wcstol(argv[2], nullptr, 10) : 200000;
-    const HMODULE library = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    if (library == nullptr || rounds <= 0) {
-        std::fwprintf(stderr, L"cannot load %ls (error %lu)\n", path.c_str(), GetLastError());
-        return 1;
+    std::printf("== String lookups: FindStringInTable against LoadStringW\n");
+    const std::wstring path = ProgramFolder() + L"strings-english.dll";
+    const HMODULE library =
+        LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    if (library == nullptr) {
+        std::printf("cannot load %ls (error %lu)\n", path.c_str(), GetLastError());
+        return false;
     }
     WORD language = kEnglishUnitedStates;
     EnumResourceNamesW(library, RT_STRING, FirstBlock, reinterpret_cast<LONG_PTR>(&language));
@@ -65,53 +63,46 @@ int wmain(int argc, wchar_t** argv)
             ids.push_back(id);
         }
     }
-    if (ids.empty()) {
-        std::fwprintf(stderr, L"no strings in %ls\n", path.c_str());
-        return 1;
-    }
-
-    // Both methods must find the same strings, or the rates compare unlike work.
+    // Both methods must find the same strings, or the times compare unlike work.
     size_t oursFound = 0;
     for (const UINT id : ids) {
         oursFound += FindStringInTable(library, id, buffer, kTextBufferUnits) != 0 ? 1 : 0;
     }
-    if (oursFound != ids.size()) {
-        std::fwprintf(stderr, L"FindStringInTable finds %zu of the %zu strings in language %u\n", oursFound,
-                      ids.size(), language);
-        return 1;
+    if (ids.empty() || oursFound != ids.size()) {
+        std::printf("FindStringInTable finds %zu of the %zu strings in language %u\n", oursFound, ids.size(),
+                    language);
+        FreeLibrary(library);
+        return false;
     }
 
-    LARGE_INTEGER frequency;
-    LARGE_INTEGER start;
-    LARGE_INTEGER end;
-    QueryPerformanceFrequency(&frequency);
+    const auto ours = [library](UINT id, wchar_t* text) {
+        return FindStringInTable(library, id, text, kTextBufferUnits);
+    };
+    const auto platform = [library](UINT id, wchar_t* text) {
+        return LoadStringW(library, id, text, kTextBufferUnits);
+    };
+    std::vector<double> oursTimes;
+    std::vector<double> platformTimes;
     unsigned long long checksum = 0;
-
-    QueryPerformanceCounter(&start);
-    for (long round = 0; round < rounds; ++round) {
-        for (const UINT id : ids) {
-            checksum += FindStringInTable(library, id, buffer, kTextBufferUnits);
-        }
+    for (int batch = 0; batch < settings.lookupBatches; ++batch) {
+        oursTimes.push_back(BatchNanoseconds(settings.lookupRounds, ids, ours, checksum));
+        platformTimes.push_back(BatchNanoseconds(settings.lookupRounds, ids, platform, checksum));
     }
-    QueryPerformanceCounter(&end);
-    const double ours = Seconds(start, end, frequency);
-
-    QueryPerformanceCounter(&start);
-    for (long round = 0; round < rounds; ++round) {
-        for (const UINT id : ids) {
-            checksum += static_cast<unsigned>(LoadStringW(library, id, buffer, kTextBufferUnits));
-        }
-    }
-    QueryPerformanceCounter(&end);
-    const double platform = Seconds(start, end, frequency);
-
-    const double lookups = static_cast<double>(rounds) * static_cast<double>(ids.size());
-    std::wprintf(L"library            %ls (language %u, %zu strings)\n", path.c_str(), language, ids.size());
-    std::wprintf(L"lookups per method %.0f\n", lookups);
-    std::wprintf(L"FindStringInTable  %12.0f lookups/s\n", lookups / ours);
-    std::wprintf(L"LoadStringW        %12.0f lookups/s\n", lookups / platform);
-    std::wprintf(L"ratio (ours/platform time) %.3f\n", ours / platform);
-    std::wprintf(L"checksum           %llu\n", checksum);
     FreeLibrary(library);
-    return 0;
+
+    const Spread oursSpread = Summarize(oursTimes);
+    const Spread platformSpread = Summarize(platformTimes);
+    std::printf("library            %ls (language %u, %zu strings)\n", path.c_str(), language, ids.size());
+    std::printf("batches            %d of %.0f lookups per method, alternating\n", settings.lookupBatches,
+                static_cast<double>(settings.lookupRounds) * static_cast<double>(ids.size()));
+    std::printf("FindStringInTable  median %.1f ns/lookup (min %.1f, max %.1f), %.0f lookups/s\n", oursSpread.median,
+                oursSpread.least, oursSpread.greatest, 1e9 / oursSpread.median);
+    std::printf("LoadStringW        median %.1f ns/lookup (min %.1f, max %.1f), %.0f lookups/s\n",
+                platformSpread.median, platformSpread.least, platformSpread.greatest, 1e9 / platformSpread.median);
+    std::printf("ratio (ours/platform time) %.3f (aim <= 1.0)\n", oursSpread.median / platformSpread.median);
+    std::printf("checksum           %llu\n\n", checksum);
+
+    figures.push_back(
+        ComparedFigure("string lookup", "ns", oursSpread.median, "LoadStringW", platformSpread.median, 1.0));
+    return true;
 }

@@ -1,40 +1,18 @@
 // How long IShowWarningDialog takes to put its dialog on the screen: the time
 // from the call until the dialog is shown, against the platform's MessageBoxW
-// measured the same way, alternately in one run. Both run on this thread; a
-// hook on the thread notes the moment the top-level dialog window is shown
-// and ends it at once with a posted IDOK, outside the timed part.
-//
-// Usage: warning_dialog_bench [rounds]   (default 50; run under Wine by hand)
-#include <windows.h>
-
-#include <algorithm>
+// measured the same way, alternately. Both run on this thread; a hook on the
+// thread notes the moment the top-level dialog window is shown and ends it at
+// once with a posted IDOK, outside the timed part.
 #include <cstdio>
-#include <cstdlib>
-#include <string>
-#include <vector>
 
-#include "../../oemui/doceventdlg/include/doceventdlg.h"
+#include "bench_sections.h"
 
 namespace {
 
 using ShowWarningDialogFunction = int32_t(WINAPI*)(const WarningDialogRequest*);
 
-LARGE_INTEGER g_shownAt{};
+LONGLONG g_shownAt = 0;
 bool g_shown = false;
-
-LONGLONG Now()
-{
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return now.QuadPart;
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t middle = values.size() / 2;
-    return values.size() % 2 != 0 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
 
 bool IsTopLevelDialog(HWND window)
 {
@@ -50,33 +28,17 @@ LRESULT CALLBACK NoteShownDialog(int code, WPARAM wParam, LPARAM lParam)
     const auto* message = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
     if (code == HC_ACTION && !g_shown && message->message == WM_SHOWWINDOW && message->wParam != FALSE &&
         IsTopLevelDialog(message->hwnd)) {
-        g_shownAt.QuadPart = Now();
+        g_shownAt = Now();
         g_shown = true;
         PostMessageW(message->hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-std::wstring ProgramFolder()
-{
-    wchar_t path[MAX_PATH] = L"";
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path, length);
-    return folder.substr(0, folder.find_last_of(L"\\/") + 1);
-}
-
-template <size_t Width>
-void SetField(wchar_t (&field)[Width], const std::wstring& text)
-{
-    const size_t units = std::min(text.size(), Width - 1);
-    text.copy(field, units);
-    field[units] = L'\0';
-}
-
 // Milliseconds from the call until the dialog was shown; negative when it
 // never was or did not end with OK.
 template <class Call>
-double TimeUntilShown(Call call, LONGLONG frequency)
+double TimeUntilShown(Call call)
 {
     g_shown = false;
     const LONGLONG start = Now();
@@ -84,22 +46,18 @@ double TimeUntilShown(Call call, LONGLONG frequency)
     if (!g_shown || result != IDOK) {
         return -1;
     }
-    return static_cast<double>(g_shownAt.QuadPart - start) * 1000.0 / static_cast<double>(frequency);
+    return Microseconds(start, g_shownAt) / 1000.0;
 }
 
 }  // namespace
 
-int wmain(int argc, wchar_t** argv)
+bool RunWarningDialogBench(const BenchSettings& settings, std::vector<Figure>& figures)
 {
-    const int rounds = argc > 1 ? std::max(1, _wtoi(argv[1])) : 50;
-    const std::wstring folder = ProgramFolder();
-    const HMODULE library = LoadLibraryW((folder + L"doceventdlg.dll").c_str());
-    const auto show = library != nullptr ? reinterpret_cast<ShowWarningDialogFunction>(reinterpret_cast<void*>(
-                                               GetProcAddress(library, "IShowWarningDialog")))
-                                         : nullptr;
+    std::printf("== IShowWarningDialog time to visible against MessageBoxW\n");
+    const auto show = DocEventDlgExport<ShowWarningDialogFunction>("IShowWarningDialog");
     if (show == nullptr) {
-        std::fprintf(stderr, "cannot load IShowWarningDialog from doceventdlg.dll\n");
-        return 1;
+        std::printf("cannot load IShowWarningDialog from doceventdlg.dll beside the program\n\n");
+        return false;
     }
 
     WarningDialogRequest request{};
@@ -110,28 +68,22 @@ int wmain(int argc, wchar_t** argv)
     request.showCheckBox = 1;
     request.okStringId = 849;
     request.cancelStringId = 3001;
-    SetField(request.resourceLibraryPath, folder + L"doceventdlg-strings.dll");
+    SetField(request.resourceLibraryPath, ProgramFolder() + L"doceventdlg-strings.dll");
 
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
     const HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROCRET, NoteShownDialog, nullptr, GetCurrentThreadId());
     if (hook == nullptr) {
-        std::fprintf(stderr, "cannot hook this thread's windows\n");
-        return 1;
+        std::printf("cannot hook this thread's windows\n\n");
+        return false;
     }
-
     std::vector<double> warning;
     std::vector<double> messageBox;
     int failures = 0;
-    for (int round = 0; round < rounds; ++round) {
-        const double warningMs = TimeUntilShown([&] { return static_cast<intptr_t>(show(&request)); },
-                                                frequency.QuadPart);
-        const double messageBoxMs = TimeUntilShown(
-            [] {
-                return static_cast<intptr_t>(MessageBoxW(nullptr, L"The printer needs attention.", L"Printer Warning",
-                                                         MB_OKCANCEL | MB_ICONWARNING));
-            },
-            frequency.QuadPart);
+    for (int round = 0; round < settings.warningRounds; ++round) {
+        const double warningMs = TimeUntilShown([&] { return static_cast<intptr_t>(show(&request)); });
+        const double messageBoxMs = TimeUntilShown([] {
+            return static_cast<intptr_t>(MessageBoxW(nullptr, L"The printer needs attention.", L"Printer Warning",
+                                                     MB_OKCANCEL | MB_ICONWARNING));
+        });
         if (warningMs < 0 || messageBoxMs < 0) {
             ++failures;
             continue;
@@ -142,18 +94,18 @@ int wmain(int argc, wchar_t** argv)
     UnhookWindowsHookEx(hook);
 
     if (warning.empty()) {
-        std::fprintf(stderr, "no round completed (%d failed)\n", failures);
-        return 1;
+        std::printf("no round completed (%d failed)\n\n", failures);
+        return false;
     }
-    const double warningMedian = Median(warning);
-    const double messageBoxMedian = Median(messageBox);
+    const Spread ours = Summarize(warning);
+    const Spread peer = Summarize(messageBox);
     std::printf("rounds: %zu (%d failed)\n", warning.size(), failures);
-    std::printf("IShowWarningDialog until shown, median: %.3f ms (min %.3f, max %.3f)\n", warningMedian,
-                *std::min_element(warning.begin(), warning.end()), *std::max_element(warning.begin(), warning.end()));
-    std::printf("MessageBoxW until shown, median:        %.3f ms (min %.3f, max %.3f)\n", messageBoxMedian,
-                *std::min_element(messageBox.begin(), messageBox.end()),
-                *std::max_element(messageBox.begin(), messageBox.end()));
-    std::printf("ratio (warning dialog / message box):   %.2f\n", warningMedian / messageBoxMedian);
-    FreeLibrary(library);
-    return failures == 0 ? 0 : 2;
+    std::printf("IShowWarningDialog until shown, median: %.3f ms (min %.3f, max %.3f)\n", ours.median, ours.least,
+                ours.greatest);
+    std::printf("MessageBoxW until shown, median:        %.3f ms (min %.3f, max %.3f)\n", peer.median, peer.least,
+                peer.greatest);
+    std::printf("ratio (warning dialog / message box):   %.2f\n\n", ours.median / peer.median);
+
+    figures.push_back(ComparedFigure("warning dialog to visible", "ms", ours.median, "MessageBoxW", peer.median));
+    return failures == 0;
 }

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds the library and its benchmark and runs the benchmark under Wine in a
+# virtual X server; prints every figure beside its peer and a summary table.
+#   bash scripts/bench.sh [--rounds N]      (BUILD_DIR picks the tree; default build)
+# The benchmark is timing: run it on a quiet machine, and more than once.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+. scripts/lib.sh
+
+tree=${BUILD_DIR:-build}
+ensure_packages
+cmake -S . -B "$tree" --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+      -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$tree" --target doceventdlg_bench -j"$(nproc)" >/dev/null
+use_wine_prefix "$tree"
+in_wine_session wine "$tree/bin/doceventdlg_bench.exe" "$@"
