@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "dialog_probe.h"
+#include "import_patch.h"
 #include "test_paths.h"
 
 constexpr wchar_t kSettingsRoot[] = L"Software\\Velmoracrestwyn";
@@ -37,6 +38,51 @@ inline bool WaitForThreadEnd(HANDLE thread, DWORD timeoutMs = 10000)
 {
     return thread != nullptr && WaitForSingleObject(thread, timeoutMs) == WAIT_OBJECT_0;
 }
+
+// Takes a handle of the test's own to each thread the library starts, before
+// the thread runs: a thread that ends at once closes the library's handle at
+// its detach, possibly before the test could read anything from it. Chains
+// onto whatever the library's CreateThread import points to (a DllMonitor's
+// replacement among them), so construct it after such a monitor.
+class ThreadStartWatch {
+public:
+    explicit ThreadStartWatch(HMODULE module)
+        : patch_(module, "KERNEL32.dll", "CreateThread", reinterpret_cast<const void*>(&Start))
+    {
+        previous_ = patch_.original<decltype(&CreateThread)>();
+    }
+    ~ThreadStartWatch()
+    {
+        for (HANDLE thread : started_) {
+            CloseHandle(thread);
+        }
+        started_.clear();
+    }
+    ThreadStartWatch(const ThreadStartWatch&) = delete;
+    ThreadStartWatch& operator=(const ThreadStartWatch&) = delete;
+
+    bool active() const { return patch_.active(); }
+    HANDLE last() const { return started_.empty() ? nullptr : started_.back(); }
+
+private:
+    static HANDLE WINAPI Start(LPSECURITY_ATTRIBUTES security, SIZE_T stack, LPTHREAD_START_ROUTINE routine,
+                               LPVOID parameter, DWORD flags, LPDWORD threadId)
+    {
+        const HANDLE thread = previous_(security, stack, routine, parameter, flags | CREATE_SUSPENDED, threadId);
+        if (thread != nullptr) {
+            HANDLE own = nullptr;
+            DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &own, 0, FALSE, DUPLICATE_SAME_ACCESS);
+            started_.push_back(own);
+            if ((flags & CREATE_SUSPENDED) == 0) {
+                ResumeThread(thread);
+            }
+        }
+        return thread;
+    }
+    static inline decltype(&CreateThread) previous_ = nullptr;
+    static inline std::vector<HANDLE> started_;
+    ImportPatch patch_;
+};
 
 // One call of the export. The returned handle belongs to the library, which
 // closes it at any thread detach: the thread ID is read from it at once and a
