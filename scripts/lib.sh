@@ -41,13 +41,23 @@ use_wine_prefix() {
   export WINEPREFIX="$PWD/$tree/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "creating Wine prefix in $WINEPREFIX"
+    mkdir -p "$(dirname "$WINEPREFIX")"
     wine wineboot -i >/dev/null 2>&1 || true
+    wineserver -w
+  fi
+  local settings="$WINEPREFIX/doceventdlg-settings-2.reg"
+  if [ ! -f "$settings" ]; then
     # Without a window manager Wine waits about two seconds whenever a dialog
     # closes unless it manages the windows itself; it also draws the frames then.
-    printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"Managed"="N"\n' \
-      > "$WINEPREFIX/unmanaged.reg"
-    wine regedit /S "$WINEPREFIX/unmanaged.reg" >/dev/null 2>&1
+    # A program that crashes ends at once with a failure, instead of starting
+    # the debugger and keeping the test run waiting.
+    printf '%s\n' 'REGEDIT4' '' \
+      '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"' '' \
+      '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\AeDebug]' \
+      '"Auto"="1"' '"Debugger"="cmd.exe /c exit 1 %ld %ld"' > "$settings.tmp"
+    wine regedit /S "$settings.tmp" >/dev/null 2>&1
     wineserver -w
+    mv "$settings.tmp" "$settings"
   fi
 }
 

@@ -315,20 +315,6 @@ DuplexInstructionsRequest Duplex(const std::wstring& library, bool waiting)
     return request;
 }
 
-// The C++ runtime inside the library reports a failed allocation of
-// new (std::nothrow) by an exception that it catches itself; the first such
-// exception of the process sets up the runtime's exception handling, which
-// keeps a few heap blocks for the life of the process. Done once here, so
-// that the rows count only what the library itself makes.
-void WarmUpAllocationFailure(HMODULE module, const std::wstring& library)
-{
-    const WarningDialogRequest warning = WarningRequest(library);
-    DllMonitor monitor(module);
-    monitor.Fail(Api::Malloc, 0, 1);
-    BackgroundCall call([&warning] { return ShowWarningDialogExport()(&warning); });
-    call.Wait(5000);
-}
-
 class Faults : public ::testing::Test {
 protected:
     void SetUp() override
@@ -351,7 +337,6 @@ TEST_F(Faults, EachFailureEndsAsDesignedAndLeavesNothingBehind)
     const RECT place{640, 420, 1140, 820};
     ForegroundWindow foreground(place);
     ASSERT_NE(foreground.window(), nullptr);
-    WarmUpAllocationFailure(module, library);
 
     for (const FaultRow& row : kRows) {
         SCOPED_TRACE(row.name);
