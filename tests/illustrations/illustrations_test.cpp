@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "pixels.h"
 #include "test_paths.h"
 
 namespace {
@@ -47,26 +48,6 @@ BOOL CALLBACK CollectLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR
 {
     reinterpret_cast<std::vector<WORD>*>(context)->push_back(language);
     return TRUE;
-}
-
-// 32-bit pixels of a loaded bitmap, top row first.
-std::vector<uint32_t> Pixels(HBITMAP bitmap, LONG width, LONG height)
-{
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
-    HDC screen = GetDC(nullptr);
-    const int rows = GetDIBits(screen, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screen);
-    if (rows != height) {
-        pixels.clear();
-    }
-    return pixels;
 }
 
 TEST(Illustrations, ExactlyTheTwentyNineBitmapsInUsEnglish)
@@ -134,11 +115,11 @@ TEST(Illustrations, EachBitmapHasTheSizeDepthAndPaletteOfItsRow)
 
         // Each picture is a drawing, not an empty or single-colour area, and
         // shows its red mark where it has one.
-        const std::vector<uint32_t> pixels = Pixels(handle, bitmap.width, bitmap.height);
+        const Pixels pixels = BitmapPixels(handle);
         ASSERT_FALSE(pixels.empty());
         std::set<uint32_t> colours;
         size_t red = 0;
-        for (uint32_t pixel : pixels) {
+        for (uint32_t pixel : pixels.data) {
             colours.insert(pixel & 0xFFFFFF);
             const int r = (pixel >> 16) & 0xFF, g = (pixel >> 8) & 0xFF, b = pixel & 0xFF;
             if (r >= 160 && g <= 90 && b <= 90) {

@@ -1,6 +1,9 @@
 #include "fault_support.h"
 
 #include "dll_monitor.h"
+#include "pixels.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -138,40 +141,10 @@ std::vector<std::wstring> UserSubKeys(const std::wstring& path)
 
 int PixelsUnlike(HWND window, COLORREF colour)
 {
-    RECT client{};
-    if (!GetClientRect(window, &client) || client.right <= 0 || client.bottom <= 0) {
+    const Pixels pixels = CaptureClient(window);
+    if (pixels.empty()) {
         return -1;
     }
-    const int width = client.right;
-    const int height = client.bottom;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    const HDC screen = GetDC(window);
-    const HDC memory = CreateCompatibleDC(screen);
-    const HBITMAP copy = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    int unlike = -1;
-    if (copy != nullptr && bits != nullptr) {
-        const HGDIOBJ previous = SelectObject(memory, copy);
-        BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-        GdiFlush();
-        unlike = 0;
-        const auto* pixels = static_cast<const DWORD*>(bits);
-        const DWORD wanted = (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
-        for (int i = 0; i < width * height; ++i) {
-            if ((pixels[i] & 0xFFFFFF) != wanted) {
-                ++unlike;
-            }
-        }
-        SelectObject(memory, previous);
-        DeleteObject(copy);
-    }
-    DeleteDC(memory);
-    ReleaseDC(window, screen);
-    return unlike;
+    const uint32_t wanted = (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
+    return static_cast<int>(std::count_if(pixels.data.begin(), pixels.data.end(), [&](uint32_t p) { return p != wanted; }));
 }

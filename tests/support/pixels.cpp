@@ -76,15 +76,13 @@ Pixels CaptureScreen(const RECT& screenRect)
     return pixels;
 }
 
-Pixels LoadBitmapPixels(HMODULE module, WORD id)
+Pixels BitmapPixels(HBITMAP bitmap)
 {
     Pixels pixels;
-    HBITMAP bitmap = LoadBitmapW(module, MAKEINTRESOURCEW(id));
-    if (bitmap == nullptr) {
+    BITMAP header{};
+    if (bitmap == nullptr || GetObjectW(bitmap, sizeof(header), &header) != static_cast<int>(sizeof(header))) {
         return pixels;
     }
-    BITMAP header{};
-    GetObjectW(bitmap, sizeof(header), &header);
     BITMAPINFO info = TopDown32(header.bmWidth, header.bmHeight);
     pixels.data.resize(static_cast<size_t>(header.bmWidth) * header.bmHeight);
     HDC screen = GetDC(nullptr);
@@ -99,6 +97,16 @@ Pixels LoadBitmapPixels(HMODULE module, WORD id)
         pixels.data.clear();
     }
     ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+Pixels LoadBitmapPixels(HMODULE module, WORD id)
+{
+    HBITMAP bitmap = LoadBitmapW(module, MAKEINTRESOURCEW(id));
+    if (bitmap == nullptr) {
+        return {};
+    }
+    Pixels pixels = BitmapPixels(bitmap);
     DeleteObject(bitmap);
     return pixels;
 }

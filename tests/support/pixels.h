@@ -25,6 +25,9 @@ Pixels CaptureClient(HWND window);
 // The same rectangle of the screen, read from the screen itself.
 Pixels CaptureScreen(const RECT& screenRect);
 
+// The whole of a loaded bitmap, converted to 32 bits; empty when it cannot be read.
+Pixels BitmapPixels(HBITMAP bitmap);
+
 // A bitmap resource of module, converted to 32 bits.
 Pixels LoadBitmapPixels(HMODULE module, WORD id);
 
