@@ -15,8 +15,10 @@
 #include <thread>
 #include <vector>
 
+#include "bare_thread.h"
 #include "dialog_probe.h"
 #include "dll_monitor.h"
+#include "monitor_report.h"
 #include "import_patch.h"
 #include "test_paths.h"
 
@@ -105,21 +107,6 @@ private:
     static inline CreateThreadFunction createThread_ = nullptr;
     static inline CloseHandleFunction closeHandle_ = nullptr;
 };
-
-DWORD WINAPI BareThread(LPVOID) { return 0; }
-
-// Starts one trivial thread and waits for it: its end is a thread detach of
-// the library, which has run by the time the wait returns.
-bool RunBareThread()
-{
-    const HANDLE thread = CreateThread(nullptr, 0, BareThread, nullptr, 0, nullptr);
-    if (thread == nullptr) {
-        return false;
-    }
-    const bool ended = WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0;
-    CloseHandle(thread);
-    return ended;
-}
 
 // Threads that keep starting and ending trivial threads until stopped.
 class ThreadChurn {
@@ -210,21 +197,6 @@ DuplexInstructionsRequest InstructionsRequest(int index)
     request.step3StringId = index % 2 == 0 ? 3140 : 3152;
     request.evenPagesFirst = static_cast<uint32_t>(index % 2);
     return request;
-}
-
-void PrintCounts(const DllMonitor& monitor)
-{
-    std::printf("%-13s %9s %9s %11s\n", "object", "created", "released", "outstanding");
-    for (int kind = 0; kind < static_cast<int>(Owned::Count); ++kind) {
-        const Owned owned = static_cast<Owned>(kind);
-        const int created = monitor.Created(owned);
-        const int outstanding = monitor.Outstanding(owned);
-        std::printf("%-13s %9d %9d %11d\n", OwnedName(owned), created, created - outstanding, outstanding);
-    }
-    std::printf("%-19s %9s\n", "call", "count");
-    for (int api = 0; api < static_cast<int>(Api::Count); ++api) {
-        std::printf("%-19s %9d\n", ApiName(static_cast<Api>(api)), monitor.Calls(static_cast<Api>(api)));
-    }
 }
 
 TEST(Concurrency, SixtyFourDialogsOpenAtOnceWhileThreadsComeAndGo)
@@ -345,7 +317,7 @@ TEST(Concurrency, SixtyFourDialogsOpenAtOnceWhileThreadsComeAndGo)
     std::printf("trivial threads started and ended meanwhile: %d\n", churn.ended());
     std::printf("library CloseHandle calls: %d, of handles it did not hold: %d\n", ledger.closes(),
                 ledger.strayCloses());
-    PrintCounts(monitor);
+    PrintMonitorCounts(monitor);
 
     for (int kind = 0; kind < static_cast<int>(Owned::Count); ++kind) {
         EXPECT_EQ(monitor.Outstanding(static_cast<Owned>(kind)), 0)

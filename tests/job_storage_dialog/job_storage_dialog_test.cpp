@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bare_thread.h"
 #include "dll_monitor.h"
 #include "import_patch.h"
 #include "language_override.h"
@@ -58,16 +59,6 @@ LONG FontWeight(HWND control)
         return -1;
     }
     return logFont.lfWeight;
-}
-
-// Starts and ends a thread of the test's own: its detach makes the module
-// close the handles it stored.
-void DetachOneThread()
-{
-    const HANDLE thread = CreateThread(nullptr, 0, [](LPVOID) -> DWORD { return 0; }, nullptr, 0, nullptr);
-    ASSERT_NE(thread, nullptr);
-    WaitForSingleObject(thread, INFINITE);
-    CloseHandle(thread);
 }
 
 bool HandleIsOpen(HANDLE handle)
@@ -487,7 +478,7 @@ TEST_F(JobStorageTest, TwoCallsTwoDialogsAndTheSlotKeepsTheSecondHandle)
     EXPECT_EQ(GetWindowThreadProcessId(two.dialog(), nullptr), secondThread);
 
     // Any thread's detach closes the stored handle; both dialogs go on.
-    DetachOneThread();
+    EXPECT_TRUE(RunBareThread());
     EXPECT_FALSE(HandleIsOpen(second));
     for (const Notice* notice : {&one, &two}) {
         DWORD_PTR answer = 0;
@@ -515,7 +506,7 @@ TEST_F(JobStorageTest, ReleasesEverythingItMade)
         EXPECT_EQ(monitor.Outstanding(Owned::Library), 1);
         ASSERT_TRUE(notice.Close());
     }
-    DetachOneThread();
+    EXPECT_TRUE(RunBareThread());
     EXPECT_EQ(monitor.Created(Owned::LocalMemory), 1);
     EXPECT_EQ(monitor.Created(Owned::Font), 1);
     EXPECT_EQ(monitor.Created(Owned::Library), 1);
@@ -553,7 +544,7 @@ TEST_F(JobStorageTest, NoThreadReturnsAndStoresNullAndFreesTheCopy)
     EXPECT_EQ(monitor.Outstanding(Owned::ThreadHandle), 0);
     EXPECT_EQ(ProcessDialogs().size(), 1u);
     ASSERT_TRUE(running.Close());
-    DetachOneThread();
+    EXPECT_TRUE(RunBareThread());
     EXPECT_EQ(monitor.Leaks(), "");
 }
 
@@ -580,7 +571,7 @@ TEST_F(JobStorageTest, NoMemoryForTheStateEndsTheThreadQuietly)
         EXPECT_EQ(monitor.Calls(Api::DialogBoxParamW), 0);
         EXPECT_EQ(monitor.Outstanding(Owned::LocalMemory), 0);  // the copy
         EXPECT_TRUE(ThreadDialogs(GetThreadId(thread)).empty());
-        DetachOneThread();
+        EXPECT_TRUE(RunBareThread());
         EXPECT_EQ(monitor.Leaks(), "");
     }
 }
@@ -605,7 +596,7 @@ TEST_F(JobStorageTest, UnwritablePreferenceStillEndsTheNotice)
             EXPECT_FALSE(settings.Exists());
             EXPECT_EQ(monitor.Calls(Api::RegSetValueExW), 0);
         }
-        DetachOneThread();
+        EXPECT_TRUE(RunBareThread());
         EXPECT_EQ(monitor.Leaks(), "");
         EXPECT_EQ(monitor.Created(Owned::Font), 1);
     }

@@ -15,8 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "bare_thread.h"
 #include "dialog_probe.h"
 #include "dll_monitor.h"
+#include "monitor_report.h"
 #include "language_override.h"
 #include "test_paths.h"
 
@@ -140,21 +142,6 @@ void EndWith(HWND dialog, int commandId)
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(commandId, BN_CLICKED),
                      reinterpret_cast<LPARAM>(GetDlgItem(dialog, commandId)));
     }
-}
-
-DWORD WINAPI BareThread(LPVOID) { return 0; }
-
-// Starts and ends one thread of the test's own: its detach notification
-// empties the library's thread-handle slots.
-bool RunBareThread()
-{
-    const HANDLE thread = CreateThread(nullptr, 0, BareThread, nullptr, 0, nullptr);
-    if (thread == nullptr) {
-        return false;
-    }
-    const bool ended = WaitForSingleObject(thread, kTimeoutMs) == WAIT_OBJECT_0;
-    CloseHandle(thread);
-    return ended;
 }
 
 class SoakRun {
@@ -386,21 +373,6 @@ private:
     int repaints_ = 0;
 };
 
-void PrintCounts(const DllMonitor& monitor)
-{
-    std::printf("%-13s %9s %9s %11s\n", "object", "created", "released", "outstanding");
-    for (int kind = 0; kind < static_cast<int>(Owned::Count); ++kind) {
-        const Owned owned = static_cast<Owned>(kind);
-        const int created = monitor.Created(owned);
-        const int outstanding = monitor.Outstanding(owned);
-        std::printf("%-13s %9d %9d %11d\n", OwnedName(owned), created, created - outstanding, outstanding);
-    }
-    std::printf("%-19s %9s\n", "call", "count");
-    for (int api = 0; api < static_cast<int>(Api::Count); ++api) {
-        std::printf("%-19s %9d\n", ApiName(static_cast<Api>(api)), monitor.Calls(static_cast<Api>(api)));
-    }
-}
-
 // The memory measure must see the leak the bound is meant to catch: one
 // request record of the job storage notice held back for each of 300 cycles.
 TEST(Soak, MemoryMeasureSeesOneRecordLostPerCycle)
@@ -485,7 +457,7 @@ TEST(Soak, EveryDialogOpensAndEndsHundredsOfTimesWithoutAccumulating)
                         run.cycles(each) > 0 ? static_cast<double>(run.milliseconds(each)) / run.cycles(each) : 0.0);
         }
         std::printf("forced redraws repeated before the dialog painted: %d\n", run.repaints());
-        PrintCounts(monitor);
+        PrintMonitorCounts(monitor);
 
         if (allCyclesPassed) {
             for (int kind = 0; kind < static_cast<int>(Owned::Count); ++kind) {

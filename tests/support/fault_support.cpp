@@ -1,13 +1,12 @@
 #include "fault_support.h"
 
+#include "bare_thread.h"
 #include "dll_monitor.h"
 #include "pixels.h"
 
 #include <algorithm>
 
 namespace {
-
-DWORD WINAPI DoNothing(void*) { return 0; }
 
 LRESULT CALLBACK ForegroundProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -20,20 +19,11 @@ LRESULT CALLBACK ForegroundProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 }  // namespace
 
-void EndBareThread()
-{
-    const HANDLE thread = CreateThread(nullptr, 0, DoNothing, nullptr, 0, nullptr);
-    if (thread != nullptr) {
-        WaitForSingleObject(thread, 5000);
-        CloseHandle(thread);
-    }
-}
-
 std::string WaitForNoLeaks(const DllMonitor& monitor, DWORD timeoutMs)
 {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     for (;;) {
-        EndBareThread();
+        RunBareThread(5000);
         const std::string leaks = monitor.Leaks();
         if (leaks.empty() || GetTickCount64() >= deadline) {
             return leaks;

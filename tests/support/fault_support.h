@@ -10,12 +10,8 @@
 
 class DllMonitor;
 
-// Starts a thread that does nothing and waits for its end: every thread that
-// ends detaches from the library, which closes the handles its slots hold.
-void EndBareThread();
-
 // Waits until monitor reports nothing outstanding, ending a bare thread each
-// round. Returns what is still outstanding at the deadline ("" when nothing).
+// round (its detach makes the library close the handles its slots hold). Returns what is still outstanding at the deadline ("" when nothing).
 std::string WaitForNoLeaks(const DllMonitor& monitor, DWORD timeoutMs = 5000);
 
 // A plain top-level window on a thread of its own that pumps messages, so
