@@ -18,8 +18,8 @@
 #include "bare_thread.h"
 #include "dialog_probe.h"
 #include "dll_monitor.h"
-#include "monitor_report.h"
 #include "import_patch.h"
+#include "monitor_report.h"
 #include "test_paths.h"
 
 namespace {

@@ -15,6 +15,7 @@
 #include "dialog_probe.h"
 #include "import_patch.h"
 #include "test_paths.h"
+#include "user_registry.h"
 
 constexpr wchar_t kSettingsRoot[] = L"Software\\Velmoracrestwyn";
 constexpr wchar_t kTestSettingsTree[] = L"Software\\Velmoracrestwyn\\DocEventDlgTest";
@@ -152,21 +153,11 @@ private:
     HWND dialog_ = nullptr;
 };
 
-inline bool KeyExists(const wchar_t* path)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        return false;
-    }
-    RegCloseKey(key);
-    return true;
-}
-
 // A fresh sub-key under the test tree, removed before and after; the root key
 // of the settings goes too when the test created it.
 class ScratchSettingsKey {
 public:
-    ScratchSettingsKey() : rootExisted_(KeyExists(kSettingsRoot))
+    ScratchSettingsKey() : rootExisted_(UserKeyExists(kSettingsRoot))
     {
         RegDeleteTreeW(HKEY_CURRENT_USER, kTestSettingsTree);
         subKey_ = L"DocEventDlgTest\\" + std::to_wstring(GetCurrentProcessId()) + L"-" +
@@ -193,21 +184,13 @@ public:
     // The stored preference, read back through the registry API.
     std::optional<Value> Read() const
     {
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, fullPath().c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        Value value{};
+        if (!ReadUserValue(fullPath(), kShowValue, value.type, value.data)) {
             return std::nullopt;
         }
-        Value value{0, std::vector<BYTE>(16)};
-        DWORD length = static_cast<DWORD>(value.data.size());
-        const LSTATUS status = RegQueryValueExW(key, kShowValue, nullptr, &value.type, value.data.data(), &length);
-        RegCloseKey(key);
-        if (status != ERROR_SUCCESS) {
-            return std::nullopt;
-        }
-        value.data.resize(length);
         return value;
     }
-    bool Exists() const { return KeyExists(fullPath().c_str()); }
+    bool Exists() const { return UserKeyExists(fullPath()); }
 
 private:
     bool rootExisted_;

@@ -18,9 +18,10 @@
 #include "bare_thread.h"
 #include "dialog_probe.h"
 #include "dll_monitor.h"
-#include "monitor_report.h"
 #include "language_override.h"
+#include "monitor_report.h"
 #include "test_paths.h"
+#include "user_registry.h"
 
 namespace {
 
@@ -122,16 +123,6 @@ double Slope(const std::vector<SIZE_T>& samples, size_t first)
 }
 
 void DeleteSettingsKey() { RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKeyPath); }
-
-bool KeyExists(const wchar_t* path)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        return false;
-    }
-    RegCloseKey(key);
-    return true;
-}
 
 // Ends a dialog as the user would: a button (its command) or the close box.
 void EndWith(HWND dialog, int commandId)
@@ -401,7 +392,7 @@ TEST(Soak, EveryDialogOpensAndEndsHundredsOfTimesWithoutAccumulating)
 {
     ASSERT_NE(DocEventDlgModule(), nullptr);
     ASSERT_TRUE(ProcessDialogs().empty()) << "a dialog of this process is already open";
-    const bool parentExisted = KeyExists(kSettingsParentPath);
+    const bool parentExisted = UserKeyExists(kSettingsParentPath);
     DeleteSettingsKey();
 
     const SIZE_T privateUsageAtStart = PrivateUsage();
@@ -484,16 +475,11 @@ TEST(Soak, EveryDialogOpensAndEndsHundredsOfTimesWithoutAccumulating)
 
     // The confirmed notices stored "show again" (the box was never ticked).
     if (allCyclesPassed) {
-        HKEY key = nullptr;
-        ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKeyPath, 0, KEY_READ, &key), ERROR_SUCCESS);
-        BYTE value[4] = {};
         DWORD type = 0;
-        DWORD size = sizeof(value);
-        EXPECT_EQ(RegQueryValueExW(key, kSettingValue, nullptr, &type, value, &size), ERROR_SUCCESS);
-        RegCloseKey(key);
+        std::vector<BYTE> value;
+        ASSERT_TRUE(ReadUserValue(kSettingsKeyPath, kSettingValue, type, value));
         EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
-        EXPECT_EQ(size, 1u);
-        EXPECT_EQ(value[0], 0x01);
+        EXPECT_EQ(value, std::vector<BYTE>{0x01});
     }
     DeleteSettingsKey();
     if (!parentExisted) {

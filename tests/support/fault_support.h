@@ -1,12 +1,14 @@
 // Helpers for the fault and bad-input programs: waiting until the library has
 // released everything it made, a foreground window that keeps its own message
-// loop, and the throwaway registry keys under HKCU.
+// loop, and (through user_registry.h) the throwaway registry keys under HKCU.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 #include <vector>
+
+#include "user_registry.h"
 
 class DllMonitor;
 
@@ -34,14 +36,6 @@ private:
     HANDLE ready_ = nullptr;
     HANDLE thread_ = nullptr;
 };
-
-// HKEY_CURRENT_USER\path and everything below it, removed.
-void DeleteUserKey(const std::wstring& path);
-bool UserKeyExists(const std::wstring& path);
-// Reads a value under HKEY_CURRENT_USER\path; false when it is not there.
-bool ReadUserValue(const std::wstring& path, const wchar_t* name, DWORD& type, std::vector<BYTE>& data);
-// The names of the sub-keys of HKEY_CURRENT_USER\path.
-std::vector<std::wstring> UserSubKeys(const std::wstring& path);
 
 // Counts the pixels of a window's client area, as it is on the screen, whose
 // colour differs from colour. -1 when the window cannot be read.
