@@ -228,6 +228,21 @@ private:
         return {};
     }
 
+    // Ends a dialog that runs on a thread the library started, and waits for
+    // that thread: the notice and the informational instructions both do so.
+    static std::string EndOnItsThread(HWND dialog, int command)
+    {
+        const HANDLE thread = OpenThread(SYNCHRONIZE | THREAD_QUERY_LIMITED_INFORMATION, FALSE,
+                                         GetWindowThreadProcessId(dialog, nullptr));
+        EndWith(dialog, command);
+        if (thread == nullptr) {
+            return "the dialog thread is gone";
+        }
+        const std::string ended = WaitForDialogThread(thread);
+        CloseHandle(thread);
+        return ended;
+    }
+
     std::string WarningCycle(bool mirrored, int round)
     {
         WarningDialogRequest request{};
@@ -288,14 +303,8 @@ private:
         if (dialog == nullptr) {
             return "no dialog appeared";
         }
-        const HANDLE thread = OpenThread(SYNCHRONIZE | THREAD_QUERY_LIMITED_INFORMATION, FALSE,
-                                         GetWindowThreadProcessId(dialog, nullptr));
         std::string problem = LayoutProblem(dialog, mirrored);
-        EndWith(dialog, confirm ? IDOK : 0);
-        const std::string ended = thread != nullptr ? WaitForDialogThread(thread) : "the dialog thread is gone";
-        if (thread != nullptr) {
-            CloseHandle(thread);
-        }
+        const std::string ended = EndOnItsThread(dialog, confirm ? IDOK : 0);
         if (confirm) {
             ++settingsWrites_;
         }
@@ -343,17 +352,11 @@ private:
         if (dialog == nullptr) {
             return "no dialog appeared";
         }
-        const HANDLE thread = OpenThread(SYNCHRONIZE | THREAD_QUERY_LIMITED_INFORMATION, FALSE,
-                                         GetWindowThreadProcessId(dialog, nullptr));
         std::string problem = LayoutProblem(dialog, mirrored);
         if (problem.empty()) {
             problem = PaintProblem(dialog);
         }
-        EndWith(dialog, command);
-        const std::string ended = thread != nullptr ? WaitForDialogThread(thread) : "the dialog thread is gone";
-        if (thread != nullptr) {
-            CloseHandle(thread);
-        }
+        const std::string ended = EndOnItsThread(dialog, command);
         return !ended.empty() ? ended : problem;
     }
 
