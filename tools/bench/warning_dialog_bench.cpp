@@ -106,6 +106,7 @@ bool RunWarningDialogBench(const BenchSettings& settings, std::vector<Figure>& f
                 peer.greatest);
     std::printf("ratio (warning dialog / message box):   %.2f\n\n", ours.median / peer.median);
 
-    figures.push_back(ComparedFigure("warning dialog to visible", "ms", ours.median, "MessageBoxW", peer.median));
+    // Aim: no slower than the platform's own message box.
+    figures.push_back(ComparedFigure("warning dialog to visible", "ms", ours.median, "MessageBoxW", peer.median, 1.0));
     return failures == 0;
 }
