@@ -10,6 +10,10 @@
 
 #include "test_paths.h"
 
+extern "C" size_t WarningDialogRequestSizeInC(void);
+extern "C" size_t JobStorageRequestSizeInC(void);
+extern "C" size_t DuplexInstructionsRequestSizeInC(void);
+
 namespace {
 
 std::string Lower(std::string text)
@@ -72,6 +76,13 @@ TEST(Module, OrdinalsAndNamesAgree)
         EXPECT_EQ(GetProcAddress(module, MAKEINTRESOURCEA(entry.ordinal)), byName) << entry.name;
     }
     EXPECT_EQ(GetProcAddress(module, MAKEINTRESOURCEA(4)), nullptr);
+}
+
+TEST(Module, PublicHeaderRecordsHaveOneLayoutInCAndCpp)
+{
+    EXPECT_EQ(WarningDialogRequestSizeInC(), sizeof(WarningDialogRequest));
+    EXPECT_EQ(JobStorageRequestSizeInC(), sizeof(JobStorageRequest));
+    EXPECT_EQ(DuplexInstructionsRequestSizeInC(), sizeof(DuplexInstructionsRequest));
 }
 
 TEST(Module, VersionResource)

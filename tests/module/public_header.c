@@ -1,0 +1,7 @@
+/* The public header as a C driver includes it: it must compile as C, and its
+ * records must have the same layout there as in C++. */
+#include "include/doceventdlg.h"
+
+size_t WarningDialogRequestSizeInC(void) { return sizeof(WarningDialogRequest); }
+size_t JobStorageRequestSizeInC(void) { return sizeof(JobStorageRequest); }
+size_t DuplexInstructionsRequestSizeInC(void) { return sizeof(DuplexInstructionsRequest); }
