@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <initializer_list>
 #include <utility>
 
 #include "common/contexthelp.h"
@@ -39,6 +38,9 @@ const wchar_t kHelpButton[] = L"&Help";
 
 constexpr size_t kComposedTextUnits = 512;
 
+// The three picture frames, in the order they are painted.
+constexpr int kPictureFrames[] = {IDC_DUPLEX_STEP1_PICTURE, IDC_DUPLEX_STEP2_PICTURE, IDC_DUPLEX_STEP3_PICTURE};
+
 bool IsWaiting(const DuplexInstructionsRequest& request) { return request.waitForContinue != 0; }
 
 // A string of the library, or the built-in text cut to the buffer.
@@ -64,18 +66,6 @@ void SetComposedStep3Text(const ResourceStrings& strings, HWND control)
     SetWindowTextW(control, joined);
 }
 
-void PaintIllustrations(HWND window)
-{
-    const auto* state = reinterpret_cast<const DuplexState*>(GetWindowLongPtrW(window, DWLP_USER));
-    if (state == nullptr) {
-        return;  // not initialised yet: nothing to paint
-    }
-    const DuplexInstructionsRequest& request = *state->request;
-    PaintIllustration(state->strings, window, request.step1BitmapId, IDC_DUPLEX_STEP1_PICTURE, g_moduleInstance);
-    PaintIllustration(state->strings, window, request.step2BitmapId, IDC_DUPLEX_STEP2_PICTURE, g_moduleInstance);
-    PaintIllustration(state->strings, window, request.step3BitmapId, IDC_DUPLEX_STEP3_PICTURE, g_moduleInstance);
-}
-
 uint32_t FrameBitmapId(const DuplexInstructionsRequest& request, int frameId)
 {
     switch (frameId) {
@@ -85,6 +75,17 @@ uint32_t FrameBitmapId(const DuplexInstructionsRequest& request, int frameId)
         return request.step2BitmapId;
     default:
         return request.step3BitmapId;
+    }
+}
+
+void PaintIllustrations(HWND window)
+{
+    const auto* state = reinterpret_cast<const DuplexState*>(GetWindowLongPtrW(window, DWLP_USER));
+    if (state == nullptr) {
+        return;  // not initialised yet: nothing to paint
+    }
+    for (const int frameId : kPictureFrames) {
+        PaintIllustration(state->strings, window, FrameBitmapId(*state->request, frameId), frameId, g_moduleInstance);
     }
 }
 
@@ -110,7 +111,7 @@ LRESULT CALLBACK PictureFrameProc(HWND frame, UINT message, WPARAM wParam, LPARA
 
 void PaintFramesThemselves(HWND window)
 {
-    for (const int frameId : {IDC_DUPLEX_STEP1_PICTURE, IDC_DUPLEX_STEP2_PICTURE, IDC_DUPLEX_STEP3_PICTURE}) {
+    for (const int frameId : kPictureFrames) {
         const HWND frame = GetDlgItem(window, frameId);
         if (frame != nullptr) {
             SetWindowLongPtrW(frame, GWLP_USERDATA, GetWindowLongPtrW(frame, GWLP_WNDPROC));
