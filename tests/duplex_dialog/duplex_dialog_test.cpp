@@ -98,6 +98,20 @@ Opened OpenInformational(const DuplexInstructionsRequest& request)
     return Track(WaitForDialog(0, 10000, known));
 }
 
+// Opens the dialog in the request's own mode. Waiting mode blocks its caller,
+// so the export then runs in call, which the case keeps until the dialog ends.
+Opened OpenInItsMode(const DuplexInstructionsRequest& request, std::optional<BackgroundCall>& call)
+{
+    if (request.waitForContinue == 0) {
+        return OpenInformational(request);
+    }
+    call.emplace([&request] {
+        DisplayDialogExport()(&request);
+        return intptr_t{0};
+    });
+    return Track(WaitForDialog(call->threadId()));
+}
+
 // Ends the dialog through its close box and waits until its thread is gone
 // when the thread is the dialog's own.
 bool CloseAndJoin(Opened& opened, bool ownThread = true)
@@ -347,16 +361,7 @@ TEST_F(DuplexDialogTest, TextsFollowTheModeTheFlagsAndTheLibrary)
         request.step3StringId = c.step3;
         request.reserved = c.reserved;
         std::optional<BackgroundCall> call;
-        Opened opened;
-        if (c.waitForContinue != 0) {
-            call.emplace([&] {
-                DisplayDialogExport()(&request);
-                return intptr_t{0};
-            });
-            opened = Track(WaitForDialog(call->threadId()));
-        } else {
-            opened = OpenInformational(request);
-        }
+        Opened opened = OpenInItsMode(request, call);
         ASSERT_NE(opened.dialog, nullptr);
         const HWND dialog = opened.dialog;
         EXPECT_EQ(WindowText(dialog), kTitle);
@@ -481,16 +486,7 @@ TEST_F(DuplexDialogTest, EnterAndTheCloseBoxEndItEscapeDoesNot)
         SCOPED_TRACE(c.name);
         DuplexInstructionsRequest request = MakeRequest(c.wait);
         std::optional<BackgroundCall> call;
-        Opened opened;
-        if (c.wait != 0) {
-            call.emplace([&] {
-                DisplayDialogExport()(&request);
-                return intptr_t{0};
-            });
-            opened = Track(WaitForDialog(call->threadId()));
-        } else {
-            opened = OpenInformational(request);
-        }
+        Opened opened = OpenInItsMode(request, call);
         ASSERT_NE(opened.dialog, nullptr);
         SetForegroundWindow(opened.dialog);
 
@@ -539,16 +535,7 @@ TEST_F(DuplexDialogTest, HelpShowsThePopUpTopicOfTheModeAndTheDialogStays)
         DuplexInstructionsRequest request = MakeRequest(c.wait);
         SetField(request.helpFilePath, L"C:\\drivers\\help\\printer.hlp");
         std::optional<BackgroundCall> call;
-        Opened opened;
-        if (c.wait != 0) {
-            call.emplace([&] {
-                DisplayDialogExport()(&request);
-                return intptr_t{0};
-            });
-            opened = Track(WaitForDialog(call->threadId()));
-        } else {
-            opened = OpenInformational(request);
-        }
+        Opened opened = OpenInItsMode(request, call);
         ASSERT_NE(opened.dialog, nullptr);
         const HWND help = GetDlgItem(opened.dialog, IDC_DUPLEX_HELP);
         PostMessageW(opened.dialog, WM_COMMAND, MAKEWPARAM(IDC_DUPLEX_HELP, BN_CLICKED), reinterpret_cast<LPARAM>(help));
@@ -820,16 +807,7 @@ TEST_F(DuplexDialogTest, NothingLeaksWhenTheDialogRunsToItsEnd)
         ASSERT_TRUE(monitor.complete());
         DuplexInstructionsRequest request = MakeRequest(wait);
         std::optional<BackgroundCall> call;
-        Opened opened;
-        if (wait != 0) {
-            call.emplace([&] {
-                DisplayDialogExport()(&request);
-                return intptr_t{0};
-            });
-            opened = Track(WaitForDialog(call->threadId()));
-        } else {
-            opened = OpenInformational(request);
-        }
+        Opened opened = OpenInItsMode(request, call);
         ASSERT_NE(opened.dialog, nullptr);
         EXPECT_EQ(monitor.Outstanding(Owned::Library), 1);
         EXPECT_EQ(monitor.Outstanding(Owned::LocalMemory), 1);

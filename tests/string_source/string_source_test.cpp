@@ -155,6 +155,20 @@ struct IdCase {
     const wchar_t* text;
 };
 
+// Looks one case up: a found string gives its text, a missing one leaves the
+// buffer unwritten.
+void ExpectLookup(HMODULE library, const IdCase& c)
+{
+    SCOPED_TRACE(c.name);
+    const Lookup found = Find(library, c.id);
+    EXPECT_EQ(found.length, c.length);
+    if (c.length == 0) {
+        EXPECT_TRUE(found.untouched);
+    } else {
+        EXPECT_EQ(found.text, c.text);
+    }
+}
+
 TEST_F(StringSourceTest, IdsFindTheirBlockAndEntry)
 {
     const Library library(L"strings-languages.dll");
@@ -173,14 +187,7 @@ TEST_F(StringSourceTest, IdsFindTheirBlockAndEntry)
         {"ID 5000: no such block", 5000, 0, L""},
     };
     for (const IdCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        const Lookup found = Find(library.get(), c.id);
-        EXPECT_EQ(found.length, c.length);
-        if (c.length == 0) {
-            EXPECT_TRUE(found.untouched);
-        } else {
-            EXPECT_EQ(found.text, c.text);
-        }
+        ExpectLookup(library.get(), c);
         EXPECT_EQ(g_stringLanguage.load(), kEnglish);
     }
 }
@@ -264,14 +271,7 @@ TEST_F(StringSourceTest, MalformedBlocksFindOnlyWholeEntries)
         {"intact block of the same library", 48, 6, L"Intact"},
     };
     for (const IdCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        const Lookup found = Find(library.get(), c.id);
-        EXPECT_EQ(found.length, c.length);
-        if (c.length == 0) {
-            EXPECT_TRUE(found.untouched);
-        } else {
-            EXPECT_EQ(found.text, c.text);
-        }
+        ExpectLookup(library.get(), c);
     }
 }
 
