@@ -15,6 +15,9 @@
 
 namespace {
 
+using DuplexThreadStart = DialogThreadStart<DuplexInstructionsRequest>;
+static_assert(offsetof(DuplexThreadStart, request) == 0, "the copy is released as the whole block");
+
 const wchar_t kTitleText[] = L"Print on Both Sides Instructions";
 const wchar_t kEvenPagesFirstText[] =
     L"After the even-numbered pages have printed, the Manual Feed prompt will occur on the printer.  "
@@ -150,24 +153,42 @@ extern "C" void WINAPI VDisplayDialog(const DuplexInstructionsRequest* request)
     if (request == nullptr) {
         return;
     }
-    UniqueLocalMemory copyMemory(LocalAlloc(LMEM_FIXED | LMEM_ZEROINIT, sizeof(DuplexInstructionsRequest)));
-    if (!copyMemory) {
+    UniqueLocalMemory startMemory(LocalAlloc(LMEM_FIXED | LMEM_ZEROINIT, sizeof(DuplexThreadStart)));
+    if (!startMemory) {
         return;
     }
-    auto* copy = static_cast<DuplexInstructionsRequest*>(copyMemory.get());
+    auto* start = static_cast<DuplexThreadStart*>(startMemory.get());
+    DuplexInstructionsRequest* copy = &start->request;
     std::memcpy(copy, request, sizeof(DuplexInstructionsRequest));
     TerminateField(copy->resourceLibraryPath);
     TerminateField(copy->helpFilePath);
 
     if (IsWaiting(*copy)) {
-        RunDuplexDialog(copyMemory.release());
+        startMemory.release();
+        RunDuplexDialog(copy);  // on the caller's thread, which holds the library itself
         return;
     }
-    const HANDLE thread = CreateThread(nullptr, 0, RunDuplexDialog, copy, 0, nullptr);
+    HANDLE thread = nullptr;
+    UniqueModule moduleReference(ReferenceThisModule());
+    if (moduleReference) {
+        start->moduleReference = moduleReference.get();
+        thread = CreateThread(nullptr, 0, RunInformationalDuplexDialog, start, 0, nullptr);
+    }
     if (thread != nullptr) {
-        copyMemory.release();  // the thread owns it now
+        startMemory.release();      // the thread owns the copy
+        moduleReference.release();  // and the reference
     }
     StoreDialogThread(g_duplexThread, thread);
+}
+
+DWORD WINAPI RunInformationalDuplexDialog(LPVOID threadStart)
+{
+    auto* start = static_cast<DuplexThreadStart*>(threadStart);
+    const HMODULE moduleReference = start->moduleReference;
+    // Releases everything, the copy among it, before FreeLibraryAndExitThread,
+    // which skips destructors.
+    RunDuplexDialog(&start->request);
+    FreeLibraryAndExitThread(moduleReference, 0);
 }
 
 DWORD WINAPI RunDuplexDialog(LPVOID requestCopy)
