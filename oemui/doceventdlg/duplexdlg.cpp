@@ -273,10 +273,13 @@ void SetDuplexTexts(const ResourceStrings& strings, HWND window, const DuplexIns
     strings.SetLocalizedText(IDS_HELP_BUTTON, GetDlgItem(window, IDC_DUPLEX_HELP), kHelpButton);
 }
 
-void PaintIllustration(const ResourceStrings& strings, HWND window, uint32_t bitmapId, int frameId,
+void PaintIllustration(const ResourceStrings& /*strings*/, HWND window, uint32_t bitmapId, int frameId,
                        HINSTANCE instance)
 {
     const HWND frame = GetDlgItem(window, frameId);
+    // The frame's own layout, not the user's language: a host that mirrors
+    // every window of its process mirrors the left-to-right dialog too.
+    const bool mirrored = (GetWindowLongPtrW(frame, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0;
     RECT frameRect{};
     GetWindowRect(frame, &frameRect);
     const PaintContext paint(frame);
@@ -287,7 +290,7 @@ void PaintIllustration(const ResourceStrings& strings, HWND window, uint32_t bit
     POINT bottomRight{frameRect.right, frameRect.bottom};
     ScreenToClient(frame, &topLeft);
     ScreenToClient(frame, &bottomRight);
-    if (strings.rightToLeft) {
+    if (mirrored) {
         // In the mirrored layout the screen-left edge converts to the width.
         std::swap(topLeft.x, bottomRight.x);
     }
@@ -313,7 +316,7 @@ void PaintIllustration(const ResourceStrings& strings, HWND window, uint32_t bit
     // device pixels: a mirrored NOMIRRORBITMAP copy lands one pixel short of
     // that edge on some platforms.
     int left = client.left;
-    if (strings.rightToLeft) {
+    if (mirrored) {
         SetLayout(paint.get(), 0);
         left = client.right - width;
     }
