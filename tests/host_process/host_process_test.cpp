@@ -25,15 +25,6 @@ Function ExportOf(HMODULE module, const char* name)
     return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
-JobStorageRequest NoticeRequest()
-{
-    JobStorageRequest request{};
-    SetField(request.userName, L"alice");
-    SetField(request.jobName, L"Scan");
-    SetField(request.settingsSubKey, L"DocEventDlgTest\\unused");
-    return request;
-}
-
 // A dialog the library runs on a thread of its own, with a handle of the
 // test's own to that thread: the handle the export returns belongs to the
 // library, which may close it at any thread detach.
@@ -80,7 +71,7 @@ TEST(HostProcess, LibraryStaysLoadedUntilTheLastDialogThreadEnds)
         }
         ASSERT_NE(module, nullptr);
         std::set<HWND> known;
-        const JobStorageRequest notice = NoticeRequest();
+        const JobStorageRequest notice{};
         ASSERT_NE(ExportOf<JobStorageDialogFunction>(module, "VJobStorageDialog")(&notice), nullptr);
         // The first dialog is on the screen before the second one lays out
         // any text (Wine's text layout caches are not safe for two threads
@@ -141,7 +132,7 @@ TEST(HostProcess, NoReferenceLeftWhenNoDialogThreadStarts)
         {
             const ImportPatch failing(module, "KERNEL32.dll", test.function, test.replacement);
             ASSERT_TRUE(failing.active());
-            const JobStorageRequest notice = NoticeRequest();
+            const JobStorageRequest notice{};
             EXPECT_EQ(ExportOf<JobStorageDialogFunction>(module, "VJobStorageDialog")(&notice), nullptr);
             const DuplexInstructionsRequest instructions{};
             ExportOf<DisplayDialogFunction>(module, "VDisplayDialog")(&instructions);
