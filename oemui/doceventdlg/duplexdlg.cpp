@@ -15,6 +15,9 @@
 
 namespace {
 
+using DuplexThreadStart = DialogThreadStart<DuplexInstructionsRequest>;
+static_assert(offsetof(DuplexThreadStart, request) == 0, "the copy is released as the whole block");
+
 const wchar_t kTitleText[] = L"Print on Both Sides Instructions";
 const wchar_t kEvenPagesFirstText[] =
     L"After the even-numbered pages have printed, the Manual Feed prompt will occur on the printer.  "
@@ -150,24 +153,42 @@ extern "C" void WINAPI VDisplayDialog(const DuplexInstructionsRequest* request)
     if (request == nullptr) {
         return;
     }
-    UniqueLocalMemory copyMemory(LocalAlloc(LMEM_FIXED | LMEM_ZEROINIT, sizeof(DuplexInstructionsRequest)));
-    if (!copyMemory) {
+    UniqueLocalMemory startMemory(LocalAlloc(LMEM_FIXED | LMEM_ZEROINIT, sizeof(DuplexThreadStart)));
+    if (!startMemory) {
         return;
     }
-    auto* copy = static_cast<DuplexInstructionsRequest*>(copyMemory.get());
+    auto* start = static_cast<DuplexThreadStart*>(startMemory.get());
+    DuplexInstructionsRequest* copy = &start->request;
     std::memcpy(copy, request, sizeof(DuplexInstructionsRequest));
     TerminateField(copy->resourceLibraryPath);
     TerminateField(copy->helpFilePath);
 
     if (IsWaiting(*copy)) {
-        RunDuplexDialog(copyMemory.release());
+        startMemory.release();
+        RunDuplexDialog(copy);  // on the caller's thread, which holds the library itself
         return;
     }
-    const HANDLE thread = CreateThread(nullptr, 0, RunDuplexDialog, copy, 0, nullptr);
+    HANDLE thread = nullptr;
+    UniqueModule moduleReference(ReferenceThisModule());
+    if (moduleReference) {
+        start->moduleReference = moduleReference.get();
+        thread = CreateThread(nullptr, 0, RunInformationalDuplexDialog, start, 0, nullptr);
+    }
     if (thread != nullptr) {
-        copyMemory.release();  // the thread owns it now
+        startMemory.release();      // the thread owns the copy
+        moduleReference.release();  // and the reference
     }
     StoreDialogThread(g_duplexThread, thread);
+}
+
+DWORD WINAPI RunInformationalDuplexDialog(LPVOID threadStart)
+{
+    auto* start = static_cast<DuplexThreadStart*>(threadStart);
+    const HMODULE moduleReference = start->moduleReference;
+    // Releases everything, the copy among it, before FreeLibraryAndExitThread,
+    // which skips destructors.
+    RunDuplexDialog(&start->request);
+    FreeLibraryAndExitThread(moduleReference, 0);
 }
 
 DWORD WINAPI RunDuplexDialog(LPVOID requestCopy)
@@ -252,10 +273,13 @@ void SetDuplexTexts(const ResourceStrings& strings, HWND window, const DuplexIns
     strings.SetLocalizedText(IDS_HELP_BUTTON, GetDlgItem(window, IDC_DUPLEX_HELP), kHelpButton);
 }
 
-void PaintIllustration(const ResourceStrings& strings, HWND window, uint32_t bitmapId, int frameId,
+void PaintIllustration(const ResourceStrings& /*strings*/, HWND window, uint32_t bitmapId, int frameId,
                        HINSTANCE instance)
 {
     const HWND frame = GetDlgItem(window, frameId);
+    // The frame's own layout, not the user's language: a host that mirrors
+    // every window of its process mirrors the left-to-right dialog too.
+    const bool mirrored = (GetWindowLongPtrW(frame, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0;
     RECT frameRect{};
     GetWindowRect(frame, &frameRect);
     const PaintContext paint(frame);
@@ -266,7 +290,7 @@ void PaintIllustration(const ResourceStrings& strings, HWND window, uint32_t bit
     POINT bottomRight{frameRect.right, frameRect.bottom};
     ScreenToClient(frame, &topLeft);
     ScreenToClient(frame, &bottomRight);
-    if (strings.rightToLeft) {
+    if (mirrored) {
         // In the mirrored layout the screen-left edge converts to the width.
         std::swap(topLeft.x, bottomRight.x);
     }
@@ -292,7 +316,7 @@ void PaintIllustration(const ResourceStrings& strings, HWND window, uint32_t bit
     // device pixels: a mirrored NOMIRRORBITMAP copy lands one pixel short of
     // that edge on some platforms.
     int left = client.left;
-    if (strings.rightToLeft) {
+    if (mirrored) {
         SetLayout(paint.get(), 0);
         left = client.right - width;
     }

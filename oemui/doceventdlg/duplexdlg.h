@@ -12,9 +12,14 @@ struct DuplexState {
     ResourceStrings strings;
 };
 
-// Runs one dialog on the calling thread; owns and releases the copy. The
-// thread routine of the informational mode, called directly when waiting.
+// Runs one dialog on the calling thread; owns and releases the copy. Called
+// directly when waiting, and by the informational mode's thread routine.
 DWORD WINAPI RunDuplexDialog(LPVOID requestCopy);
+
+// Thread routine of the informational mode: runs the dialog, then gives back
+// the library reference it was started with and ends the thread. Owns the
+// local-memory DialogThreadStart it is given.
+DWORD WINAPI RunInformationalDuplexDialog(LPVOID threadStart);
 
 INT_PTR CALLBACK DuplexDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void SetDuplexTexts(const ResourceStrings& strings, HWND window, const DuplexInstructionsRequest& request);

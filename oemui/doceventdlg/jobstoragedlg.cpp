@@ -14,6 +14,9 @@
 
 namespace {
 
+using JobStorageThreadStart = DialogThreadStart<JobStorageRequest>;
+static_assert(offsetof(JobStorageThreadStart, request) == 0, "the copy is released as the whole block");
+
 constexpr UINT kSetBackgroundColor = WM_USER + 67;  // EM_SETBKGNDCOLOR
 
 const wchar_t kShowJobStorageValue[] = L"ShowJobStorageDlg";
@@ -152,27 +155,36 @@ extern "C" HANDLE WINAPI VJobStorageDialog(const JobStorageRequest* request)
     if (request == nullptr) {
         return nullptr;
     }
-    UniqueLocalMemory copyMemory(LocalAlloc(LMEM_FIXED | LMEM_ZEROINIT, sizeof(JobStorageRequest)));
-    if (!copyMemory) {
+    UniqueLocalMemory startMemory(LocalAlloc(LMEM_FIXED | LMEM_ZEROINIT, sizeof(JobStorageThreadStart)));
+    if (!startMemory) {
         return nullptr;
     }
-    auto* copy = static_cast<JobStorageRequest*>(copyMemory.get());
-    std::memcpy(copy, request, sizeof(JobStorageRequest));
-    TerminateTextFields(*copy);
+    auto* start = static_cast<JobStorageThreadStart*>(startMemory.get());
+    std::memcpy(&start->request, request, sizeof(JobStorageRequest));
+    TerminateTextFields(start->request);
 
-    const HANDLE thread = CreateThread(nullptr, 0, RunJobStorageDialog, copy, 0, nullptr);
+    HANDLE thread = nullptr;
+    UniqueModule moduleReference(ReferenceThisModule());
+    if (moduleReference) {
+        start->moduleReference = moduleReference.get();
+        thread = CreateThread(nullptr, 0, RunJobStorageDialog, start, 0, nullptr);
+    }
     if (thread != nullptr) {
-        copyMemory.release();  // the thread owns it now
+        startMemory.release();      // the thread owns the copy
+        moduleReference.release();  // and the reference
     }
     StoreDialogThread(g_jobStorageThread, thread);
     return thread;
 }
 
-DWORD WINAPI RunJobStorageDialog(LPVOID requestCopy)
+DWORD WINAPI RunJobStorageDialog(LPVOID threadStart)
 {
-    // Everything is released inside, before ExitThread, which skips destructors.
-    ShowJobStorageDialog(static_cast<JobStorageRequest*>(requestCopy));
-    ExitThread(0);
+    auto* start = static_cast<JobStorageThreadStart*>(threadStart);
+    const HMODULE moduleReference = start->moduleReference;
+    // Everything, the copy among it, is released inside, before
+    // FreeLibraryAndExitThread, which skips destructors.
+    ShowJobStorageDialog(&start->request);
+    FreeLibraryAndExitThread(moduleReference, 0);
 }
 
 INT_PTR CALLBACK JobStorageDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)

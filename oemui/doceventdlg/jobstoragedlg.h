@@ -14,9 +14,10 @@ struct JobStorageState {
     UniqueFont boldFont;        // the identification fields' font; deleted after the dialog
 };
 
-// Thread routine: runs one dialog and ends the thread with exit code 0. Owns
-// the local-memory copy it is given.
-DWORD WINAPI RunJobStorageDialog(LPVOID requestCopy);
+// Thread routine: runs one dialog, gives back the library reference it was
+// started with and ends the thread with exit code 0. Owns the local-memory
+// DialogThreadStart it is given.
+DWORD WINAPI RunJobStorageDialog(LPVOID threadStart);
 
 INT_PTR CALLBACK JobStorageDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void SetJobStorageTexts(JobStorageState& state, HWND window);

@@ -130,6 +130,7 @@ struct Scene {
     std::optional<RECT> dialog;      // none: its rectangle cannot be read
     std::optional<RECT> monitor;     // none: no monitor answers
     std::optional<RECT> desktop;     // none: the desktop window's rectangle cannot be read
+    std::optional<RECT> work = std::nullopt;  // the monitor's work area; none: the whole monitor
 };
 
 Scene g_scene;
@@ -168,7 +169,7 @@ BOOL WINAPI FakeGetMonitorInfoW(HMONITOR monitor, LPMONITORINFO info)
         return FALSE;
     }
     info->rcMonitor = *g_scene.monitor;
-    info->rcWork = *g_scene.monitor;
+    info->rcWork = g_scene.work ? *g_scene.work : *g_scene.monitor;
     info->dwFlags = 0;
     return TRUE;
 }
@@ -373,6 +374,53 @@ TEST(UnguardedPlacement, PlacedEvenWithoutAForegroundRectangle)
     EXPECT_GE(where.y, 0);
     EXPECT_LE(where.x + 300, 1280);
     EXPECT_LE(where.y + 200, 1024);
+}
+
+}  // namespace
+
+namespace {
+
+// A taskbar takes the bottom or the left of the monitor: dialogs stay inside
+// the rest, the monitor's work area.
+constexpr RECT kWorkAboveTaskbar = {0, 0, 1280, 984};
+constexpr RECT kWorkRightOfTaskbar = {60, 0, 1280, 1024};
+constexpr RECT kWorkAboveAndRight = {60, 0, 1280, 984};
+constexpr RECT kDialog300x1000 = {0, 0, 300, 1000};
+
+const PlacementCase kWorkAreaCases[] = {
+    {"taskbar at the bottom: pulled up above it",
+     {RECT{1100, 900, 1280, 1024}, kDialog300x200, kScreen, kScreen, kWorkAboveTaskbar}, POINT{980, 784}},
+    {"taskbar at the bottom, foreground above it: centred",
+     {RECT{100, 100, 701, 501}, kDialog300x200, kScreen, kScreen, kWorkAboveTaskbar}, POINT{250, 200}},
+    {"taskbar on the left: pushed right of it",
+     {RECT{-50, -50, 50, 50}, kDialog300x200, kScreen, kScreen, kWorkRightOfTaskbar}, POINT{60, 0}},
+    {"taskbar on the left of the second monitor",
+     {RECT{1280, 0, 1380, 100}, kDialog300x200, kSecondScreen, kScreen, RECT{1340, 0, 2560, 1024}},
+     POINT{1340, 0}},
+};
+
+TEST(GuardedPlacement, KeptInsideTheWorkArea)
+{
+    ASSERT_NE(DocEventDlgModule(), nullptr);
+    for (const PlacementCase& test : kWorkAreaCases) {
+        ExpectPlacement(test, PlaceNotice);
+    }
+    // Taller than the work area: the top edge wins, the bottom is not checked.
+    ExpectPlacement({"taller than the work area",
+                     {RECT{0, 0, 100, 100}, kDialog300x1000, kScreen, kScreen, kWorkAboveAndRight}, POINT{60, 0}},
+                    PlaceNotice);
+}
+
+TEST(UnguardedPlacement, KeptInsideTheWorkArea)
+{
+    ASSERT_NE(DocEventDlgModule(), nullptr);
+    for (const PlacementCase& test : kWorkAreaCases) {
+        ExpectPlacement(test, PlaceInstructions);
+    }
+    // Taller than the work area: the top edge first, then the bottom edge.
+    ExpectPlacement({"taller than the work area",
+                     {RECT{0, 0, 100, 100}, kDialog300x1000, kScreen, kScreen, kWorkAboveAndRight}, POINT{60, -16}},
+                    PlaceInstructions);
 }
 
 }  // namespace

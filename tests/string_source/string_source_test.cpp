@@ -370,8 +370,7 @@ TEST_F(StringSourceTest, FallbackThatEnumeratesNothingKeepsTheRequestedLanguage)
         LANGID picked;
     };
     const EnumerationCase cases[] = {
-        {"program without string tables", nullptr, kFrench},
-        {"program by its handle", Self(), kFrench},
+        {"program without string tables, by its handle", Self(), kFrench},
         {"library with German blocks", german.get(), kEnglish},
     };
     for (const EnumerationCase& c : cases) {

@@ -4,15 +4,16 @@ namespace {
 
 ScreenRect ToScreenRect(const RECT& rect) { return ScreenRect{rect.left, rect.top, rect.right, rect.bottom}; }
 
-// The monitor that holds window (the nearest one when it is on none); the
-// rectangle of the desktop window when no monitor answers.
+// The work area of the monitor that holds window (the nearest one when it is
+// on none), so that no taskbar covers the dialog; the rectangle of the
+// desktop window when no monitor answers.
 bool GetScreenRect(HWND window, RECT& screen)
 {
     MONITORINFO monitor{};
     monitor.cbSize = sizeof(monitor);
     const HMONITOR handle = MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST);
     if (handle != nullptr && GetMonitorInfoW(handle, &monitor)) {
-        screen = monitor.rcMonitor;
+        screen = monitor.rcWork;
         return true;
     }
     return GetWindowRect(GetDesktopWindow(), &screen) != FALSE;

@@ -6,7 +6,7 @@
 
 #include "placementmath.h"
 
-// Centres dialog over the foreground window, keeps it on that window's
-// monitor, and shows it. The guarded variant places nothing when a rectangle
-// cannot be read; the unguarded one places the dialog in any case.
+// Centres dialog over the foreground window, keeps it inside the work area of
+// that window's monitor, and shows it. The guarded variant places nothing when
+// a rectangle cannot be read; the unguarded one places the dialog in any case.
 void CenterOverForeground(HWND dialog, PlacementVariant variant);

@@ -25,6 +25,7 @@ enum class PlacementVariant {
 };
 
 // Centres dialog over foreground (each half rounded toward zero on its own)
-// and keeps it on screen, the monitor that holds the foreground window.
+// and keeps it on screen, the work area of the monitor that holds the
+// foreground window.
 ScreenPoint CenteredPosition(const ScreenRect& dialog, const ScreenRect& foreground, const ScreenRect& screen,
                              PlacementVariant variant);

@@ -56,6 +56,12 @@ uint32_t FindStringInTable(HMODULE module, uint32_t id, wchar_t* buffer, size_t 
     if (buffer == nullptr || capacity == 0) {
         return 0;
     }
+    if (module == nullptr) {
+        // No library loaded. To the resource functions a null module is the
+        // host program's own image, whose strings are not ours to show and
+        // whose string blocks must not steer the language of later lookups.
+        return 0;
+    }
     const StringBlockAddress address = StringBlockAddressOf(id);
     if (address.blockNumber == 0) {
         return 0;  // block names run from 1; the 16-bit wrap reaches 0 only past every block

@@ -18,7 +18,8 @@ using TextBuffer = wchar_t[kTextBufferUnits];
 // is one whole load or store.
 extern std::atomic<uint16_t> g_stringLanguage;
 
-// Looks id up in module's string tables (module null: the host executable).
+// Looks id up in module's string tables (module null: no library, nothing is
+// found and the language is left alone).
 // Returns the stored length (the text may have been cut to capacity - 1 units)
 // or 0 when the string is not found, leaving buffer alone.
 uint32_t FindStringInTable(HMODULE module, uint32_t id, wchar_t* buffer, size_t capacity);
