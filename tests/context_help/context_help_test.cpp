@@ -1,0 +1,281 @@
+// Which help engine a Help button reaches, and how HTML Help is loaded. Each
+// case runs on a private copy of the library, because HTML Help, once loaded,
+// stays loaded for the life of the library. The help engines never run: the
+// monitor records WinHelpW calls and stands in for hhctrl.ocx.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <array>
+#include <cwctype>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dialog_probe.h"
+#include "dll_monitor.h"
+#include "test_paths.h"
+
+namespace {
+
+constexpr int kHelpButton = 1027;        // the two-sided instructions' Help button
+constexpr DWORD kWaitingTopic = 15275;   // its topic while the caller waits
+constexpr UINT kWinHelpPopup = 0x000C;   // HELP_WM_HELP
+constexpr UINT kHtmlHelpPopup = 0x0011;  // HH_TP_HELP_WM_HELP
+
+// A copy of the library under a file name of its own, loaded for one case.
+class FreshLibrary {
+public:
+    FreshLibrary()
+    {
+        static int copies = 0;
+        wchar_t folder[MAX_PATH] = L"";
+        GetTempPathW(MAX_PATH, folder);
+        path_ = std::wstring(folder) + L"doceventdlg-help-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                std::to_wstring(++copies) + L".dll";
+        if (CopyFileW(BinPath(L"doceventdlg.dll").c_str(), path_.c_str(), FALSE)) {
+            module_ = LoadLibraryW(path_.c_str());
+        }
+    }
+    ~FreshLibrary()
+    {
+        if (module_ != nullptr) {
+            FreeLibrary(module_);
+        }
+        DeleteFileW(path_.c_str());
+    }
+    FreshLibrary(const FreshLibrary&) = delete;
+    FreshLibrary& operator=(const FreshLibrary&) = delete;
+
+    HMODULE module() const { return module_; }
+    DisplayDialogFunction display() const
+    {
+        return reinterpret_cast<DisplayDialogFunction>(
+            reinterpret_cast<void*>(GetProcAddress(module_, "VDisplayDialog")));
+    }
+
+private:
+    std::wstring path_;
+    HMODULE module_ = nullptr;
+};
+
+std::unique_ptr<DuplexInstructionsRequest> WaitingRequest(const std::wstring& helpFile)
+{
+    auto request = std::make_unique<DuplexInstructionsRequest>();
+    SetField(request->resourceLibraryPath, BinPath(L"doceventdlg-strings.dll"));
+    SetField(request->helpFilePath, helpFile);
+    request->step1BitmapId = 105;
+    request->step1StringId = 3150;
+    request->step2BitmapId = 147;
+    request->step2StringId = 3151;
+    request->step3BitmapId = 154;
+    request->step3StringId = 3152;
+    request->waitForContinue = 1;
+    return request;
+}
+
+// The two-sided instructions in waiting mode, on a thread of their own.
+class WaitingInstructions {
+public:
+    WaitingInstructions(const FreshLibrary& library, const std::wstring& helpFile)
+        : request_(WaitingRequest(helpFile)),
+          call_([display = library.display(), request = request_.get()] {
+              display(request);
+              return intptr_t{0};
+          }),
+          dialog_(WaitForDialog(call_.threadId()))
+    {
+    }
+    ~WaitingInstructions()
+    {
+        if (dialog_ != nullptr && IsWindow(dialog_)) {
+            PostMessageW(dialog_, WM_CLOSE, 0, 0);
+        }
+        call_.Wait();
+    }
+    WaitingInstructions(const WaitingInstructions&) = delete;
+    WaitingInstructions& operator=(const WaitingInstructions&) = delete;
+
+    HWND dialog() const { return dialog_; }
+    HWND helpButton() const { return GetDlgItem(dialog_, kHelpButton); }
+
+    // Presses Help and returns once the dialog has handled the press.
+    bool PressHelp() const
+    {
+        DWORD_PTR ignored = 0;
+        return SendMessageTimeoutW(dialog_, WM_COMMAND, MAKEWPARAM(kHelpButton, BN_CLICKED),
+                                   reinterpret_cast<LPARAM>(helpButton()), SMTO_BLOCK, 5000, &ignored) != 0;
+    }
+    void PostHelp() const
+    {
+        PostMessageW(dialog_, WM_COMMAND, MAKEWPARAM(kHelpButton, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(helpButton()));
+    }
+
+    // Ends the dialog as the user does and tells whether the call returned.
+    bool Close()
+    {
+        PostMessageW(dialog_, WM_CLOSE, 0, 0);
+        return call_.Wait();
+    }
+
+private:
+    std::unique_ptr<DuplexInstructionsRequest> request_;
+    BackgroundCall call_;
+    HWND dialog_;
+};
+
+std::wstring Lower(std::wstring text)
+{
+    for (wchar_t& unit : text) {
+        unit = static_cast<wchar_t>(towlower(unit));
+    }
+    return text;
+}
+
+std::wstring SystemHtmlHelpPath()
+{
+    wchar_t folder[MAX_PATH] = L"";
+    GetSystemDirectoryW(folder, MAX_PATH);
+    return std::wstring(folder) + L"\\hhctrl.ocx";
+}
+
+// The loads of hhctrl.ocx the library asked for, each checked to name the
+// module in the system folder, never a bare name the search path answers.
+int HtmlHelpLoads(const DllMonitor& monitor)
+{
+    int loads = 0;
+    for (const LibraryLoad& load : monitor.LibraryLoads()) {
+        if (Lower(load.path).find(L"hhctrl") == std::wstring::npos) {
+            continue;
+        }
+        ++loads;
+        EXPECT_EQ(Lower(load.path), Lower(SystemHtmlHelpPath()));
+    }
+    return loads;
+}
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+// ---------------------------------------------------------------------------
+// Which engine, with what.
+
+TEST(ContextHelp, CompiledHtmlHelpGoesToHtmlHelpEveryOtherPathToWinHelp)
+{
+    const struct {
+        const wchar_t* helpFile;
+        HelpEngine engine;
+    } cases[] = {
+        {L"C:\\drivers\\help\\printer.chm", HelpEngine::HtmlHelp},
+        {L"C:\\DRIVERS\\HELP\\PRINTER.CHM", HelpEngine::HtmlHelp},
+        {L"printer.cHm", HelpEngine::HtmlHelp},
+        {L".chm", HelpEngine::HtmlHelp},
+        {L"C:\\drivers\\help\\printer.hlp", HelpEngine::WinHelp},
+        {L"", HelpEngine::WinHelp},
+        {L"C:\\drivers\\help\\printer.chm.hlp", HelpEngine::WinHelp},
+        {L"C:\\drivers\\help\\printer.chm ", HelpEngine::WinHelp},
+        {L"C:\\drivers\\help\\printerchm", HelpEngine::WinHelp},
+        {L"C:\\drivers\\help\\printer.chm::/popups.txt", HelpEngine::WinHelp},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(Narrow(std::wstring(L"help file \"") + test.helpFile + L"\""));
+        FreshLibrary library;
+        ASSERT_NE(library.module(), nullptr);
+        DllMonitor monitor(library.module());
+        ASSERT_TRUE(monitor.complete());
+        {
+            WaitingInstructions instructions(library, test.helpFile);
+            ASSERT_NE(instructions.dialog(), nullptr);
+            ASSERT_TRUE(instructions.PressHelp());
+            ASSERT_TRUE(instructions.PressHelp());
+
+            const std::vector<HelpCall> calls = monitor.HelpCalls();
+            ASSERT_EQ(calls.size(), 2u);
+            const bool html = test.engine == HelpEngine::HtmlHelp;
+            for (const HelpCall& call : calls) {
+                EXPECT_EQ(call.engine, test.engine);
+                EXPECT_EQ(call.window, instructions.helpButton());
+                EXPECT_EQ(call.helpFile, test.helpFile);
+                EXPECT_EQ(call.command, html ? kHtmlHelpPopup : kWinHelpPopup);
+                EXPECT_EQ(call.ids, (std::array<DWORD, 4>{kHelpButton, kWaitingTopic, 0, 0}));
+            }
+            // Loaded on the first press and kept for the second.
+            EXPECT_EQ(HtmlHelpLoads(monitor), html ? 1 : 0);
+            EXPECT_EQ(monitor.Calls(Api::WinHelpW), html ? 0 : 2);
+            EXPECT_TRUE(instructions.Close());
+        }
+        // HTML Help stays loaded; nothing else is left.
+        EXPECT_EQ(monitor.Leaks(), test.engine == HelpEngine::HtmlHelp ? "HtmlHelpModule 1" : "");
+    }
+}
+
+// ---------------------------------------------------------------------------
+// HTML Help missing or failing.
+
+TEST(ContextHelp, MissingOrFailingHtmlHelpIsSilentAndLeavesNothing)
+{
+    const struct {
+        const char* name;
+        Api fail;
+        int failures;
+        int loads;        // of hhctrl.ocx, over two presses
+        size_t popups;    // HtmlHelpW calls
+        int kept;         // hhctrl.ocx still loaded at the end
+    } cases[] = {
+        {"hhctrl.ocx missing", Api::LoadHtmlHelp, 2, 2, 0, 0},
+        {"hhctrl.ocx without HtmlHelpW", Api::HtmlHelpExport, 2, 2, 0, 0},
+        {"missing at the first press only", Api::LoadHtmlHelp, 1, 2, 1, 1},
+        {"HtmlHelpW shows nothing", Api::HtmlHelpW, 2, 1, 2, 1},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.name);
+        FreshLibrary library;
+        ASSERT_NE(library.module(), nullptr);
+        DllMonitor monitor(library.module());
+        ASSERT_TRUE(monitor.complete());
+        monitor.Fail(test.fail, 0, test.failures);
+        {
+            WaitingInstructions instructions(library, L"C:\\drivers\\help\\printer.chm");
+            ASSERT_NE(instructions.dialog(), nullptr);
+            ASSERT_TRUE(instructions.PressHelp());
+            ASSERT_TRUE(instructions.PressHelp());
+            EXPECT_EQ(HtmlHelpLoads(monitor), test.loads);
+            EXPECT_EQ(monitor.HelpCalls().size(), test.popups);
+            EXPECT_EQ(monitor.Calls(Api::WinHelpW), 0);  // WinHelp cannot show a .chm
+            EXPECT_TRUE(IsWindowVisible(instructions.dialog()));
+            EXPECT_EQ(monitor.Outstanding(Owned::HtmlHelpModule), test.kept);
+            EXPECT_TRUE(instructions.Close());
+        }
+        EXPECT_EQ(monitor.Outstanding(Owned::HtmlHelpModule), test.kept);
+        EXPECT_EQ(monitor.Outstanding(Owned::Library), 0);
+        EXPECT_EQ(monitor.Outstanding(Owned::HeapMemory), 0);
+    }
+}
+
+// Two dialogs on two threads press Help together: HTML Help is loaded once.
+TEST(ContextHelp, HelpPressedOnTwoThreadsLoadsHtmlHelpOnce)
+{
+    FreshLibrary library;
+    ASSERT_NE(library.module(), nullptr);
+    DllMonitor monitor(library.module());
+    ASSERT_TRUE(monitor.complete());
+    WaitingInstructions first(library, L"C:\\help\\first.chm");
+    WaitingInstructions second(library, L"C:\\help\\second.chm");
+    ASSERT_NE(first.dialog(), nullptr);
+    ASSERT_NE(second.dialog(), nullptr);
+    first.PostHelp();
+    second.PostHelp();
+    ASSERT_TRUE(monitor.WaitForHelpCalls(2));
+    EXPECT_EQ(HtmlHelpLoads(monitor), 1);
+    EXPECT_EQ(monitor.Calls(Api::HtmlHelpW), 2);
+    EXPECT_TRUE(first.Close());
+    EXPECT_TRUE(second.Close());
+}
+
+// The module the library loads is the real one of this system.
+TEST(ContextHelp, HtmlHelpIsInTheSystemFolder)
+{
+    EXPECT_NE(GetFileAttributesW(SystemHtmlHelpPath().c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+}  // namespace
