@@ -1,7 +1,5 @@
 #include "dll_monitor.h"
 
-#include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
@@ -17,7 +15,6 @@ struct DllMonitor::Shared {
     int created[static_cast<int>(Owned::Count)] = {};
     std::map<std::pair<int, uintptr_t>, int> outstanding;  // (kind, handle) -> count
     std::vector<HelpCall> helpCalls;
-    std::condition_variable helpCalled;
     std::vector<LibraryLoad> loads;
 
     // Counts the call and tells whether it is one of those that fail.
@@ -75,11 +72,8 @@ struct DllMonitor::Shared {
 
     void RecordHelp(const HelpCall& call)
     {
-        {
-            std::lock_guard<std::mutex> guard(lock);
-            helpCalls.push_back(call);
-        }
-        helpCalled.notify_all();
+        std::lock_guard<std::mutex> guard(lock);
+        helpCalls.push_back(call);
     }
 };
 
@@ -498,13 +492,6 @@ std::vector<HelpCall> DllMonitor::HelpCalls() const
 {
     std::lock_guard<std::mutex> guard(g_shared.lock);
     return g_shared.helpCalls;
-}
-
-bool DllMonitor::WaitForHelpCalls(size_t count, DWORD timeoutMs) const
-{
-    std::unique_lock<std::mutex> guard(g_shared.lock);
-    return g_shared.helpCalled.wait_for(guard, std::chrono::milliseconds(timeoutMs),
-                                        [count] { return g_shared.helpCalls.size() >= count; });
 }
 
 std::vector<LibraryLoad> DllMonitor::LibraryLoads() const

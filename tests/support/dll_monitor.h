@@ -94,8 +94,6 @@ public:
     int Created(Owned kind) const;
 
     std::vector<HelpCall> HelpCalls() const;
-    // Waits until at least count help requests were recorded; false on timeout.
-    bool WaitForHelpCalls(size_t count, DWORD timeoutMs = 5000) const;
     std::vector<LibraryLoad> LibraryLoads() const;
 
     struct Shared;  // the state the replacements reach
