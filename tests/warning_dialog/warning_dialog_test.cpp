@@ -880,12 +880,14 @@ TEST(WarningDialogEx, AnswersWhetherTheBoxWasTickedAsTheDialogEnded)
         int32_t showCheckBox;
         int clicks;        // on the box, as the user clicks it
         bool checkHidden;  // the hidden box checked by a message instead
+        bool wanted;       // false: a null answer pointer
         int32_t expected;
     } cases[] = {
-        {"ticked", 1, 1, false, 1},
-        {"not ticked", 1, 0, false, 0},
-        {"ticked and unticked", 1, 2, false, 0},
-        {"box hidden", 0, 0, true, 0},
+        {"ticked", 1, 1, false, true, 1},
+        {"not ticked", 1, 0, false, true, 0},
+        {"ticked and unticked", 1, 2, false, true, 0},
+        {"box hidden", 0, 0, true, true, 0},
+        {"ticked, answer not wanted", 1, 1, false, false, kUnwritten},
     };
     for (const auto& test : cases) {
         for (const WarningEnd& end : kWarningEnds) {
@@ -893,7 +895,7 @@ TEST(WarningDialogEx, AnswersWhetherTheBoxWasTickedAsTheDialogEnded)
             WarningDialogRequest request = SampleRequest();
             request.showCheckBox = test.showCheckBox;
             int32_t answer = kUnwritten;
-            RunningWarningEx warning(&request, &answer);
+            RunningWarningEx warning(&request, test.wanted ? &answer : nullptr);
             const HWND dialog = warning.WaitDialog();
             ASSERT_NE(dialog, nullptr);
             const HWND box = GetDlgItem(dialog, kCheckBox);
@@ -911,18 +913,6 @@ TEST(WarningDialogEx, AnswersWhetherTheBoxWasTickedAsTheDialogEnded)
             EXPECT_EQ(answer, test.expected);
         }
     }
-}
-
-TEST(WarningDialogEx, NoAnswerPointerIsAllowed)
-{
-    WarningDialogRequest request = SampleRequest();
-    RunningWarningEx warning(&request, nullptr);
-    const HWND dialog = warning.WaitDialog();
-    ASSERT_NE(dialog, nullptr);
-    DWORD_PTR ignored = 0;
-    SendMessageTimeoutW(GetDlgItem(dialog, kCheckBox), BM_CLICK, 0, 0, SMTO_BLOCK, 5000, &ignored);
-    PostMessageW(GetDlgItem(dialog, kThirdButton), BM_CLICK, 0, 0);
-    EXPECT_EQ(warning.Result(), kThirdButton);
 }
 
 TEST(WarningDialogEx, NothingShownAnswersNotTicked)
