@@ -64,6 +64,19 @@ void InitializeWarningDialog(HWND window, WarningDialogState* state)
     SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
 }
 
+// Ends the dialog with result, keeping the check box's state of this moment
+// for the caller that asks for it.
+void EndWarningDialog(HWND window, int result)
+{
+    auto* state = reinterpret_cast<WarningDialogState*>(GetWindowLongPtrW(window, DWLP_USER));
+    if (state != nullptr) {
+        state->checkBoxTickedAtEnd =
+            state->request->showCheckBox != 0 &&
+            SendDlgItemMessageW(window, IDC_WARNING_DONT_SHOW, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    }
+    EndDialog(window, result);
+}
+
 void OnWarningCommand(HWND window, WPARAM wParam)
 {
     if (GetWindowLongPtrW(window, DWLP_USER) == 0) {
@@ -75,13 +88,13 @@ void OnWarningCommand(HWND window, WPARAM wParam)
     }
     const int control = LOWORD(wParam);
     if (control == IDOK || control == IDCANCEL || control == IDC_WARNING_THIRD_BUTTON) {
-        EndDialog(window, control);
+        EndWarningDialog(window, control);
     }
 }
 
-}  // namespace
-
-extern "C" int32_t WINAPI IShowWarningDialog(const WarningDialogRequest* request)
+// Both exports: copies the caller's record and runs the dialog when it asks
+// for one. checkBoxTicked may be null.
+int32_t ShowWarning(const WarningDialogRequest* request, bool* checkBoxTicked)
 {
     if (request == nullptr) {
         return 0;
@@ -97,10 +110,27 @@ extern "C" int32_t WINAPI IShowWarningDialog(const WarningDialogRequest* request
     }
     TerminateField(copy->messageText);
     TerminateField(copy->resourceLibraryPath);
-    return RunWarningDialog(static_cast<WarningDialogRequest*>(copyMemory.release()));
+    return RunWarningDialog(static_cast<WarningDialogRequest*>(copyMemory.release()), checkBoxTicked);
 }
 
-int32_t RunWarningDialog(WarningDialogRequest* copy)
+}  // namespace
+
+extern "C" int32_t WINAPI IShowWarningDialog(const WarningDialogRequest* request)
+{
+    return ShowWarning(request, nullptr);
+}
+
+extern "C" int32_t WINAPI IShowWarningDialogEx(const WarningDialogRequest* request, int32_t* checkBoxTicked)
+{
+    bool ticked = false;
+    const int32_t result = ShowWarning(request, &ticked);
+    if (checkBoxTicked != nullptr) {
+        *checkBoxTicked = ticked ? 1 : 0;
+    }
+    return result;
+}
+
+int32_t RunWarningDialog(WarningDialogRequest* copy, bool* checkBoxTicked)
 {
     // Released first after the dialog, before the state and its library.
     const HeapObject<WarningDialogState> state = MakeHeapObject<WarningDialogState>();
@@ -114,6 +144,9 @@ int32_t RunWarningDialog(WarningDialogRequest* copy)
     const WORD templateId = state->dialog.rightToLeft ? IDD_WARNING_RTL : IDD_WARNING;
     const INT_PTR result = DialogBoxParamW(g_moduleInstance, MAKEINTRESOURCEW(templateId), owner, WarningDialogProc,
                                            reinterpret_cast<LPARAM>(state.get()));
+    if (checkBoxTicked != nullptr) {
+        *checkBoxTicked = state->checkBoxTickedAtEnd;
+    }
     return static_cast<int32_t>(result);
 }
 
@@ -129,7 +162,7 @@ INT_PTR CALLBACK WarningDialogProc(HWND window, UINT message, WPARAM wParam, LPA
         OnWarningCommand(window, wParam);
         break;
     case WM_CLOSE:
-        EndDialog(window, IDCANCEL);
+        EndWarningDialog(window, IDCANCEL);
         break;
     default:
         break;

@@ -37,12 +37,15 @@ struct WarningDialog : ResourceStrings {
 struct WarningDialogState {
     WarningDialogRequest* request = nullptr;  // the export's copy; RunWarningDialog releases it
     WarningDialog dialog;
+    bool checkBoxTickedAtEnd = false;  // the shown check box's state when the dialog ended
 };
 
 // Runs one dialog on the calling thread. Takes ownership of the local-memory
 // copy and releases it on every path. Returns the low 32 bits of the dialog
-// result, or 0 when no dialog was attempted.
-int32_t RunWarningDialog(WarningDialogRequest* copy);
+// result, or 0 when no dialog was attempted. checkBoxTicked, when not null,
+// receives whether the shown check box was ticked as the dialog ended (false
+// when no dialog ran).
+int32_t RunWarningDialog(WarningDialogRequest* copy, bool* checkBoxTicked);
 
 INT_PTR CALLBACK WarningDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void SetWarningTexts(WarningDialogState& state);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "test_paths.h"
@@ -13,6 +14,7 @@
 extern "C" size_t WarningDialogRequestSizeInC(void);
 extern "C" size_t JobStorageRequestSizeInC(void);
 extern "C" size_t DuplexInstructionsRequestSizeInC(void);
+extern "C" int ShowWarningDialogExDeclaredInC(void);
 
 namespace {
 
@@ -69,13 +71,16 @@ TEST(Module, OrdinalsAndNamesAgree)
     const struct {
         WORD ordinal;
         const char* name;
-    } exports[] = {{1, "IShowWarningDialog"}, {2, "VDisplayDialog"}, {3, "VJobStorageDialog"}};
+    } exports[] = {{1, "IShowWarningDialog"},
+                   {2, "VDisplayDialog"},
+                   {3, "VJobStorageDialog"},
+                   {4, "IShowWarningDialogEx"}};
     for (const auto& entry : exports) {
         FARPROC byName = GetProcAddress(module, entry.name);
         EXPECT_NE(byName, nullptr) << entry.name;
         EXPECT_EQ(GetProcAddress(module, MAKEINTRESOURCEA(entry.ordinal)), byName) << entry.name;
     }
-    EXPECT_EQ(GetProcAddress(module, MAKEINTRESOURCEA(4)), nullptr);
+    EXPECT_EQ(GetProcAddress(module, MAKEINTRESOURCEA(5)), nullptr);
 }
 
 TEST(Module, PublicHeaderRecordsHaveOneLayoutInCAndCpp)
@@ -119,6 +124,26 @@ TEST(Module, VersionResource)
     EXPECT_EQ(VersionString(info, L"FileVersion"), L"60.051.532.32");
     EXPECT_EQ(VersionString(info, L"ProductVersion"), L"60.051.532.32");
     EXPECT_EQ(VersionString(info, L"OriginalFilename"), L"doceventdlg.dll");
+}
+
+// HTML Help is loaded when Help needs it: the library must load on a system
+// without it.
+TEST(Module, HtmlHelpIsNotAnImport)
+{
+    const HMODULE module = DocEventDlgModule();
+    ASSERT_NE(module, nullptr);
+    for (const std::string& dll : ImportedDlls(module)) {
+        EXPECT_EQ(dll.find("hhctrl"), std::string::npos) << "imports " << dll;
+        EXPECT_EQ(dll.find("htmlhelp"), std::string::npos) << "imports " << dll;
+    }
+}
+
+TEST(Module, PublicHeaderDeclaresTheCheckBoxExportInCAndCpp)
+{
+    EXPECT_EQ(ShowWarningDialogExDeclaredInC(), 1);
+    static_assert(std::is_same_v<decltype(&IShowWarningDialogEx),
+                                 int32_t(WINAPI*)(const WarningDialogRequest*, int32_t*)>,
+                  "IShowWarningDialogEx's C++ declaration");
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "dll_monitor.h"
 
 #include <cstdlib>
+#include <cstring>
+#include <cwchar>
 #include <map>
 
 #include "import_patch.h"
@@ -13,6 +15,7 @@ struct DllMonitor::Shared {
     int created[static_cast<int>(Owned::Count)] = {};
     std::map<std::pair<int, uintptr_t>, int> outstanding;  // (kind, handle) -> count
     std::vector<HelpCall> helpCalls;
+    std::vector<LibraryLoad> loads;
 
     // Counts the call and tells whether it is one of those that fail.
     bool Call(Api api)
@@ -64,6 +67,13 @@ struct DllMonitor::Shared {
         for (int& value : created) value = 0;
         outstanding.clear();
         helpCalls.clear();
+        loads.clear();
+    }
+
+    void RecordHelp(const HelpCall& call)
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        helpCalls.push_back(call);
     }
 };
 
@@ -189,8 +199,85 @@ BOOL WINAPI MonitoredEndPaint(HWND window, const PAINTSTRUCT* paint)
     return EndPaint(window, paint);
 }
 
+// Stands for hhctrl.ocx: never a real module, only compared.
+char g_htmlHelpStandIn = 0;
+const HMODULE kHtmlHelpModule = reinterpret_cast<HMODULE>(&g_htmlHelpStandIn);
+
+// True when path names hhctrl.ocx, with or without a folder.
+bool IsHtmlHelpModule(LPCWSTR path)
+{
+    if (path == nullptr) {
+        return false;
+    }
+    const wchar_t* name = path;
+    for (const wchar_t* unit = path; *unit != L'\0'; ++unit) {
+        if (*unit == L'\\' || *unit == L'/') {
+            name = unit + 1;
+        }
+    }
+    return _wcsicmp(name, L"hhctrl.ocx") == 0;
+}
+
+// The stand-in's load: recorded, and failed when asked to.
+HMODULE LoadHtmlHelpStandIn()
+{
+    if (g_shared.Call(Api::LoadHtmlHelp)) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
+    g_shared.Add(Owned::HtmlHelpModule, kHtmlHelpModule);
+    return kHtmlHelpModule;
+}
+
+void RecordLoad(LPCWSTR path, DWORD flags)
+{
+    std::lock_guard<std::mutex> guard(g_shared.lock);
+    g_shared.loads.push_back({path != nullptr ? path : L"", flags});
+}
+
+// Never reaches HTML Help: records the request and answers with the button's
+// window, standing for the pop-up's.
+HWND WINAPI MonitoredHtmlHelpW(HWND window, LPCWSTR helpFile, UINT command, DWORD_PTR data)
+{
+    const bool fail = g_shared.Call(Api::HtmlHelpW);
+    HelpCall call{window, helpFile != nullptr ? helpFile : L"", command, {}, HelpEngine::HtmlHelp};
+    if (data != 0) {
+        std::memcpy(call.ids.data(), reinterpret_cast<const DWORD*>(data), sizeof(call.ids));
+    }
+    g_shared.RecordHelp(call);
+    return fail ? nullptr : window;
+}
+
+HMODULE WINAPI MonitoredLoadLibraryW(LPCWSTR path)
+{
+    RecordLoad(path, 0);
+    if (IsHtmlHelpModule(path)) {
+        return LoadHtmlHelpStandIn();
+    }
+    const HMODULE module = LoadLibraryW(path);
+    g_shared.Add(Owned::Library, module);
+    return module;
+}
+
+FARPROC WINAPI MonitoredGetProcAddress(HMODULE module, LPCSTR name)
+{
+    if (module != kHtmlHelpModule) {
+        return GetProcAddress(module, name);
+    }
+    const bool fail = g_shared.Call(Api::HtmlHelpExport);
+    if (!fail && reinterpret_cast<ULONG_PTR>(name) > 0xFFFF && std::strcmp(name, "HtmlHelpW") == 0) {
+        return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&MonitoredHtmlHelpW));
+    }
+    SetLastError(ERROR_PROC_NOT_FOUND);
+    return nullptr;
+}
+
 HMODULE WINAPI MonitoredLoadLibraryExW(LPCWSTR path, HANDLE file, DWORD flags)
 {
+    RecordLoad(path, flags);
+    if (IsHtmlHelpModule(path)) {
+        return LoadHtmlHelpStandIn();
+    }
     if (g_shared.Call(Api::LoadLibraryExW)) {
         SetLastError(ERROR_MOD_NOT_FOUND);
         return nullptr;
@@ -202,6 +289,10 @@ HMODULE WINAPI MonitoredLoadLibraryExW(LPCWSTR path, HANDLE file, DWORD flags)
 
 BOOL WINAPI MonitoredFreeLibrary(HMODULE module)
 {
+    if (module == kHtmlHelpModule) {
+        g_shared.Remove(Owned::HtmlHelpModule, module);
+        return TRUE;
+    }
     g_shared.Remove(Owned::Library, module);
     return FreeLibrary(module);
 }
@@ -275,21 +366,21 @@ INT_PTR WINAPI MonitoredDialogBoxParamW(HINSTANCE instance, LPCWSTR name, HWND o
 BOOL WINAPI MonitoredWinHelpW(HWND window, LPCWSTR helpFile, UINT command, ULONG_PTR data)
 {
     const bool fail = g_shared.Call(Api::WinHelpW);
-    HelpCall call{window, helpFile != nullptr ? helpFile : L"", command, {}};
+    HelpCall call{window, helpFile != nullptr ? helpFile : L"", command, {}, HelpEngine::WinHelp};
     if (data != 0) {
         const auto* ids = reinterpret_cast<const DWORD*>(data);
         for (size_t i = 0; i < call.ids.size(); ++i) {
             call.ids[i] = ids[i];
         }
     }
-    std::lock_guard<std::mutex> guard(g_shared.lock);
-    g_shared.helpCalls.push_back(call);
+    g_shared.RecordHelp(call);
     return fail ? FALSE : TRUE;
 }
 
 struct Replacement {
     const char* function;
     const void* replacement;
+    bool optional = false;  // patched when the library imports it
 };
 
 const Replacement kReplacements[] = {
@@ -316,14 +407,18 @@ const Replacement kReplacements[] = {
     {"GetWindowRect", reinterpret_cast<const void*>(&MonitoredGetWindowRect)},
     {"DialogBoxParamW", reinterpret_cast<const void*>(&MonitoredDialogBoxParamW)},
     {"WinHelpW", reinterpret_cast<const void*>(&MonitoredWinHelpW)},
+    {"GetProcAddress", reinterpret_cast<const void*>(&MonitoredGetProcAddress)},
+    // Not imported today; watched in case a load by name ever appears.
+    {"LoadLibraryW", reinterpret_cast<const void*>(&MonitoredLoadLibraryW), true},
 };
 
 const char* const kApiNames[] = {"LocalAlloc",      "malloc",          "CreateThread",   "CreateFontW",
                                  "LoadBitmapW",     "CreateCompatibleDC", "BeginPaint",  "LoadLibraryExW",
                                  "FindResourceExW", "LoadResource",    "RegCreateKeyExW", "RegSetValueExW",
-                                 "GetWindowRect",   "DialogBoxParamW", "WinHelpW"};
-const char* const kOwnedNames[] = {"LocalMemory", "HeapMemory", "ThreadHandle", "Font",       "Bitmap",
-                                   "MemoryDc",    "PaintDc",    "Library",      "RegistryKey"};
+                                 "GetWindowRect",   "DialogBoxParamW", "WinHelpW",       "LoadHtmlHelp",
+                                 "HtmlHelpExport",  "HtmlHelpW"};
+const char* const kOwnedNames[] = {"LocalMemory", "HeapMemory", "ThreadHandle", "Font",        "Bitmap",
+                                   "MemoryDc",    "PaintDc",    "Library",      "RegistryKey", "HtmlHelpModule"};
 static_assert(std::size(kApiNames) == static_cast<size_t>(Api::Count), "a name for every call");
 static_assert(std::size(kOwnedNames) == static_cast<size_t>(Owned::Count), "a name for every kind");
 
@@ -337,7 +432,7 @@ DllMonitor::DllMonitor(HMODULE module)
     g_shared.Reset();
     for (const Replacement& entry : kReplacements) {
         auto patch = std::make_unique<ImportPatch>(module, nullptr, entry.function, entry.replacement);
-        complete_ = complete_ && patch->active();
+        complete_ = complete_ && (patch->active() || entry.optional);
         patches_.push_back(std::move(patch));
     }
 }
@@ -397,4 +492,10 @@ std::vector<HelpCall> DllMonitor::HelpCalls() const
 {
     std::lock_guard<std::mutex> guard(g_shared.lock);
     return g_shared.helpCalls;
+}
+
+std::vector<LibraryLoad> DllMonitor::LibraryLoads() const
+{
+    std::lock_guard<std::mutex> guard(g_shared.lock);
+    return g_shared.loads;
 }

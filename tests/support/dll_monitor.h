@@ -2,7 +2,8 @@
 // its imports while the monitor lives: counts calls, keeps the objects it
 // created and has not released, makes chosen calls fail, and records help
 // requests instead of starting the help engine (which must never run in a
-// test). One monitor at a time.
+// test). HTML Help is never loaded: a load of hhctrl.ocx gets a stand-in
+// module whose HtmlHelpW records the request. One monitor at a time.
 #pragma once
 
 #include <windows.h>
@@ -29,6 +30,12 @@ enum class Api {
     GetWindowRect,
     DialogBoxParamW,
     WinHelpW,
+    // HTML Help: loads of hhctrl.ocx (by any load function), the look-up of
+    // an export in it, and HtmlHelpW itself. Failing the load stands for a
+    // system without HTML Help.
+    LoadHtmlHelp,
+    HtmlHelpExport,
+    HtmlHelpW,
     Count,
 };
 
@@ -43,17 +50,27 @@ enum class Owned {
     PaintDc,
     Library,
     RegistryKey,
+    HtmlHelpModule,  // the stand-in for hhctrl.ocx
     Count,
 };
 
 const char* ApiName(Api api);
 const char* OwnedName(Owned kind);
 
+enum class HelpEngine { WinHelp, HtmlHelp };
+
 struct HelpCall {
     HWND window;
     std::wstring helpFile;
     UINT command;
     std::array<DWORD, 4> ids;  // the first four values the data pointed to
+    HelpEngine engine = HelpEngine::WinHelp;
+};
+
+// A module the library asked the loader for.
+struct LibraryLoad {
+    std::wstring path;
+    DWORD flags;  // LoadLibraryExW's flags; 0 for LoadLibraryW
 };
 
 class DllMonitor {
@@ -77,6 +94,7 @@ public:
     int Created(Owned kind) const;
 
     std::vector<HelpCall> HelpCalls() const;
+    std::vector<LibraryLoad> LibraryLoads() const;
 
     struct Shared;  // the state the replacements reach
 

@@ -821,4 +821,128 @@ TEST(DISABLED_ProcessLocale, RightToLeftLocaleChoosesTheMirroredTemplate)
     EXPECT_EQ(warning.Result(), kThirdButton);
 }
 
+// ---------------------------------------------------------------------------
+// IShowWarningDialogEx: the same dialog, and the check box's state as it ended.
+
+using ShowWarningDialogExFunction = int32_t(WINAPI*)(const WarningDialogRequest*, int32_t*);
+
+ShowWarningDialogExFunction ShowWarningDialogExExport()
+{
+    return reinterpret_cast<ShowWarningDialogExFunction>(
+        reinterpret_cast<void*>(GetProcAddress(DocEventDlgModule(), "IShowWarningDialogEx")));
+}
+
+constexpr int32_t kUnwritten = 7;
+
+// One IShowWarningDialogEx call on a thread of its own; answer null asks for
+// no check box answer.
+class RunningWarningEx {
+public:
+    RunningWarningEx(const WarningDialogRequest* request, int32_t* answer)
+        : call_([request, answer] { return static_cast<intptr_t>(ShowWarningDialogExExport()(request, answer)); })
+    {
+    }
+    HWND WaitDialog() { return WaitForDialog(call_.threadId()); }
+    // The export's result, or kStillOpen when it has not returned in time.
+    intptr_t Result(DWORD timeoutMs = 5000)
+    {
+        if (call_.Wait(timeoutMs)) {
+            return call_.result();
+        }
+        CloseAllDialogs();
+        return kStillOpen;
+    }
+
+private:
+    BackgroundCall call_;
+};
+
+struct WarningEnd {
+    const char* name;
+    void (*end)(HWND dialog);
+    intptr_t expected;
+};
+
+const WarningEnd kWarningEnds[] = {
+    {"OK", [](HWND d) { PostMessageW(GetDlgItem(d, IDOK), BM_CLICK, 0, 0); }, IDOK},
+    {"Cancel", [](HWND d) { PostMessageW(GetDlgItem(d, IDCANCEL), BM_CLICK, 0, 0); }, IDCANCEL},
+    {"third button", [](HWND d) { PostMessageW(GetDlgItem(d, kThirdButton), BM_CLICK, 0, 0); }, kThirdButton},
+    {"WM_CLOSE", [](HWND d) { PostMessageW(d, WM_CLOSE, 0, 0); }, IDCANCEL},
+    {"close box", [](HWND d) { PostMessageW(d, WM_SYSCOMMAND, SC_CLOSE, 0); }, IDCANCEL},
+    {"Escape key", [](HWND d) { PressKey(d, VK_ESCAPE); }, IDCANCEL},
+};
+
+TEST(WarningDialogEx, AnswersWhetherTheBoxWasTickedAsTheDialogEnded)
+{
+    ASSERT_NE(ShowWarningDialogExExport(), nullptr);
+    const struct {
+        const char* name;
+        int32_t showCheckBox;
+        int clicks;        // on the box, as the user clicks it
+        bool checkHidden;  // the hidden box checked by a message instead
+        bool wanted;       // false: a null answer pointer
+        int32_t expected;
+    } cases[] = {
+        {"ticked", 1, 1, false, true, 1},
+        {"not ticked", 1, 0, false, true, 0},
+        {"ticked and unticked", 1, 2, false, true, 0},
+        {"box hidden", 0, 0, true, true, 0},
+        {"ticked, answer not wanted", 1, 1, false, false, kUnwritten},
+    };
+    for (const auto& test : cases) {
+        for (const WarningEnd& end : kWarningEnds) {
+            SCOPED_TRACE(std::string(test.name) + ", ended by " + end.name);
+            WarningDialogRequest request = SampleRequest();
+            request.showCheckBox = test.showCheckBox;
+            int32_t answer = kUnwritten;
+            RunningWarningEx warning(&request, test.wanted ? &answer : nullptr);
+            const HWND dialog = warning.WaitDialog();
+            ASSERT_NE(dialog, nullptr);
+            const HWND box = GetDlgItem(dialog, kCheckBox);
+            DWORD_PTR ignored = 0;
+            for (int click = 0; click < test.clicks; ++click) {
+                SendMessageTimeoutW(box, BM_CLICK, 0, 0, SMTO_BLOCK, 5000, &ignored);
+            }
+            if (test.checkHidden) {
+                SendMessageTimeoutW(box, BM_SETCHECK, BST_CHECKED, 0, SMTO_BLOCK, 5000, &ignored);
+            }
+            const bool checked = test.clicks % 2 == 1 || test.checkHidden;
+            ASSERT_EQ(SendMessageW(box, BM_GETCHECK, 0, 0), checked ? BST_CHECKED : BST_UNCHECKED);
+            end.end(dialog);
+            EXPECT_EQ(warning.Result(), end.expected);
+            EXPECT_EQ(answer, test.expected);
+        }
+    }
+}
+
+TEST(WarningDialogEx, NothingShownAnswersNotTicked)
+{
+    WarningDialogRequest hidden = SampleRequest();
+    hidden.showDialog = 2;
+    const WarningDialogRequest shown = SampleRequest();
+    const struct {
+        const char* name;
+        const WarningDialogRequest* request;
+        bool failCreation;
+        intptr_t expected;
+    } cases[] = {
+        {"null request", nullptr, false, 0},
+        {"showDialog 2", &hidden, false, 0},
+        {"dialog cannot be created", &shown, true, -1},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.name);
+        DllMonitor monitor(DocEventDlgModule());
+        ASSERT_TRUE(monitor.complete());
+        if (test.failCreation) {
+            monitor.Fail(Api::DialogBoxParamW);
+        }
+        int32_t answer = kUnwritten;
+        RunningWarningEx warning(test.request, &answer);
+        EXPECT_EQ(warning.Result(), test.expected);
+        EXPECT_EQ(answer, 0);
+        EXPECT_EQ(monitor.Leaks(), "");
+    }
+}
+
 }  // namespace

@@ -1,6 +1,6 @@
-// The library's size on disk and what it imports, read from the import table
+// The library's size on disk, what it imports, read from the import table
 // of the module as loaded (the names stay in the image after the loader has
-// bound the addresses).
+// bound the addresses), and what it exports.
 #include <cstdio>
 
 #include "bench_sections.h"
@@ -11,6 +11,44 @@ template <class T>
 const T* AtOffset(HMODULE module, DWORD offset)
 {
     return reinterpret_cast<const T*>(reinterpret_cast<const BYTE*>(module) + offset);
+}
+
+// The exports a driver may call, by ordinal.
+const struct {
+    WORD ordinal;
+    const char* name;
+} kExports[] = {{1, "IShowWarningDialog"},
+                {2, "VDisplayDialog"},
+                {3, "VJobStorageDialog"},
+                {4, "IShowWarningDialogEx"}};
+
+// Prints the export table (ordinal and name) and tells whether every export
+// a driver may call is there under its ordinal.
+bool PrintExports(HMODULE module, const IMAGE_NT_HEADERS64* nt)
+{
+    const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+    if (directory.VirtualAddress == 0) {
+        std::printf("exports: none\n");
+        return false;
+    }
+    const auto* exports = AtOffset<IMAGE_EXPORT_DIRECTORY>(module, directory.VirtualAddress);
+    const auto* names = AtOffset<DWORD>(module, exports->AddressOfNames);
+    const auto* ordinals = AtOffset<WORD>(module, exports->AddressOfNameOrdinals);
+    std::printf("exports (%lu):", static_cast<unsigned long>(exports->NumberOfNames));
+    for (DWORD i = 0; i < exports->NumberOfNames; ++i) {
+        std::printf(" %s @%lu", AtOffset<char>(module, names[i]),
+                    static_cast<unsigned long>(exports->Base + ordinals[i]));
+    }
+    std::printf("\n");
+    bool complete = true;
+    for (const auto& expected : kExports) {
+        const FARPROC byName = GetProcAddress(module, expected.name);
+        if (byName == nullptr || GetProcAddress(module, MAKEINTRESOURCEA(expected.ordinal)) != byName) {
+            std::printf("missing: %s @%u\n", expected.name, static_cast<unsigned>(expected.ordinal));
+            complete = false;
+        }
+    }
+    return complete;
 }
 
 }  // namespace
@@ -59,9 +97,11 @@ bool RunModuleFactsBench(const BenchSettings&, std::vector<Figure>& figures)
         ++libraries;
         functions += count;
     }
-    std::printf("imports: %d functions from %d DLLs\n\n", functions, libraries);
+    std::printf("imports: %d functions from %d DLLs\n", functions, libraries);
+    const bool exportsComplete = PrintExports(module, nt);
+    std::printf("\n");
 
     figures.push_back(SoleFigure("doceventdlg.dll size", "bytes", static_cast<double>(bytes), "on disk", true));
     figures.push_back(SoleFigure("doceventdlg.dll imports", "functions", functions, dllNames, true));
-    return libraries > 0;
+    return libraries > 0 && exportsComplete;
 }

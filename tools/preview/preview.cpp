@@ -18,7 +18,7 @@
 
 namespace {
 
-using ShowWarningFn = int32_t(WINAPI*)(const WarningDialogRequest*);
+using ShowWarningExFn = int32_t(WINAPI*)(const WarningDialogRequest*, int32_t*);
 using JobStorageFn = HANDLE(WINAPI*)(const JobStorageRequest*);
 using DisplayFn = void(WINAPI*)(const DuplexInstructionsRequest*);
 
@@ -81,6 +81,7 @@ struct ExportCall {
     void* function = nullptr;
     const void* request = nullptr;
     int32_t warningResult = 0;
+    int32_t checkBoxTicked = 0;
     HANDLE jobStorageThread = nullptr;
 
     static DWORD WINAPI Run(void* parameter)
@@ -88,8 +89,8 @@ struct ExportCall {
         auto* call = static_cast<ExportCall*>(parameter);
         switch (call->dialog) {
         case PreviewDialog::Warning:
-            call->warningResult = reinterpret_cast<ShowWarningFn>(call->function)(
-                static_cast<const WarningDialogRequest*>(call->request));
+            call->warningResult = reinterpret_cast<ShowWarningExFn>(call->function)(
+                static_cast<const WarningDialogRequest*>(call->request), &call->checkBoxTicked);
             break;
         case PreviewDialog::JobStorage:
             call->jobStorageThread = reinterpret_cast<JobStorageFn>(call->function)(
@@ -157,7 +158,8 @@ int Run(const PreviewOptions& options)
         Print(L"cannot load " + dllPath + L" (error " + std::to_wstring(GetLastError()) + L")", stderr);
         return 1;
     }
-    const char* exportName = options.dialog == PreviewDialog::Warning      ? "IShowWarningDialog"
+    // The warning through the export that also answers the check box.
+    const char* exportName = options.dialog == PreviewDialog::Warning      ? "IShowWarningDialogEx"
                              : options.dialog == PreviewDialog::JobStorage ? "VJobStorageDialog"
                                                                            : "VDisplayDialog";
     void* function = reinterpret_cast<void*>(GetProcAddress(module, exportName));
@@ -258,7 +260,8 @@ int Run(const PreviewOptions& options)
 
     switch (options.dialog) {
     case PreviewDialog::Warning:
-        Print(L"IShowWarningDialog returned " + WarningResultText(call.warningResult));
+        Print(L"IShowWarningDialogEx returned " + WarningResultText(call.warningResult) + L"; check box ticked: " +
+              (call.checkBoxTicked != 0 ? L"1 (yes)" : L"0 (no)"));
         if (status == 0 && call.warningResult == 0) {
             status = 1;
         }

@@ -72,6 +72,11 @@ typedef struct DuplexInstructionsRequest {
  * 0 when nothing was shown; -1 when the dialog could not be created. */
 int32_t WINAPI IShowWarningDialog(const WarningDialogRequest* request);
 
+/* IShowWarningDialog that also answers the check box: *checkBoxTicked
+ * receives 1 when the box was shown and ticked as the dialog ended, else 0
+ * (also when nothing was shown). checkBoxTicked may be null: not wanted. */
+int32_t WINAPI IShowWarningDialogEx(const WarningDialogRequest* request, int32_t* checkBoxTicked);
+
 /* Returns after the dialog when waitForContinue is set, else at once. */
 void WINAPI VDisplayDialog(const DuplexInstructionsRequest* request);
 
