@@ -59,7 +59,7 @@ bool IsDataControl(int controlId, const int* dataControls, size_t dataControlCou
     return false;
 }
 
-void MatchReadingOrderToText(HWND control, NeutralTextOrder neutralOrder)
+void MatchReadingOrderToText(HWND control, bool callersData)
 {
     wchar_t text[kControlTextUnits];
     if (GetWindowTextW(control, text, kControlTextUnits) == 0) {
@@ -67,16 +67,23 @@ void MatchReadingOrderToText(HWND control, NeutralTextOrder neutralOrder)
     }
     TextDirection direction = FirstStrongDirection(text);
     if (direction == TextDirection::Neutral) {
-        direction = neutralOrder == NeutralTextOrder::LikeDialog ? TextDirection::RightToLeft
-                                                                 : TextDirection::LeftToRight;
+        // Numbers and signs alone: the dialog's own ("1.") read as the dialog
+        // does, the caller's ("2025(1-99)") as written.
+        direction = callersData ? TextDirection::LeftToRight : TextDirection::RightToLeft;
     }
-    const bool edit = IsEditControl(control);
-    // An edit control that reads left to right is not mirrored either: a
-    // mirrored edit control lays a left-to-right text out run by run from the
-    // right on some platforms, so "Budget 2025" would show as "2025Budget".
-    const LONG_PTR orderStyles = edit ? (WS_EX_RTLREADING | WS_EX_LAYOUTRTL) : WS_EX_RTLREADING;
+    const bool rightToLeft = direction == TextDirection::RightToLeft;
     const LONG_PTR style = GetWindowLongPtrW(control, GWL_EXSTYLE);
-    const LONG_PTR wanted = direction == TextDirection::RightToLeft ? (style | orderStyles) : (style & ~orderStyles);
+    LONG_PTR wanted = rightToLeft ? (style | WS_EX_RTLREADING) : (style & ~static_cast<LONG_PTR>(WS_EX_RTLREADING));
+    const bool edit = IsEditControl(control);
+    if (edit) {
+        // A mirrored edit control lays its text out item by item from the
+        // right on some platforms: a left-to-right text comes out backwards
+        // ("2025Budget"), and numbers and brackets inside a right-to-left name
+        // land out of place. It stays mirrored only for the dialog's own
+        // right-to-left texts, whose punctuation then lands at the left end.
+        const bool mirrored = rightToLeft && !callersData;
+        wanted = mirrored ? (wanted | WS_EX_LAYOUTRTL) : (wanted & ~static_cast<LONG_PTR>(WS_EX_LAYOUTRTL));
+    }
     if (wanted == style) {
         return;
     }
@@ -122,8 +129,7 @@ TextDirection FirstStrongDirection(const wchar_t* text)
 void MatchReadingOrderToTexts(HWND dialog, const int* dataControls, size_t dataControlCount)
 {
     for (HWND control = GetWindow(dialog, GW_CHILD); control != nullptr; control = GetWindow(control, GW_HWNDNEXT)) {
-        const bool data = IsDataControl(GetDlgCtrlID(control), dataControls, dataControlCount);
-        MatchReadingOrderToText(control, data ? NeutralTextOrder::AsWritten : NeutralTextOrder::LikeDialog);
+        MatchReadingOrderToText(control, IsDataControl(GetDlgCtrlID(control), dataControls, dataControlCount));
     }
 }
 

@@ -16,17 +16,13 @@ enum class TextDirection { Neutral, LeftToRight, RightToLeft };
 // U+2069) do not count; Neutral when no strong character is found.
 TextDirection FirstStrongDirection(const wchar_t* text);
 
-// What a text without any strong character reads like in a mirrored dialog.
-enum class NeutralTextOrder {
-    LikeDialog,  // the dialog's own texts ("1."): right to left, as the dialog
-    AsWritten,   // the caller's data (numbers, "2025(1-99)"): left to right
-};
-
 // Gives every child control of a mirrored dialog that shows a text the reading
-// order of that text (the extended style WS_EX_RTLREADING set or cleared).
-// The controls named in dataControls show the caller's data; the others the
-// dialog's own texts. Call it after the texts are set, before the dialog is
-// painted.
+// order of that text (the extended style WS_EX_RTLREADING set or cleared). A
+// text without a strong character reads right to left when it is the dialog's
+// own ("1."), left to right when it is the caller's data ("2025(1-99)"); the
+// controls named in dataControls show the caller's data. An edit control is
+// mirrored only for the dialog's own right-to-left text. Call it after the
+// texts are set, before the dialog is painted.
 void MatchReadingOrderToTexts(HWND dialog, const int* dataControls, size_t dataControlCount);
 
 template <size_t Count>
