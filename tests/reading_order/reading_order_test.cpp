@@ -257,6 +257,8 @@ void ExpectDrawnOrder(HWND dialog, const ControlOrder& expectation)
     const Pixels captured = CaptureClient(control);
     ASSERT_FALSE(captured.empty());
     const uint32_t background = MostCommonColour(captured);
+    // Setting the reading order leaves the system's colours and brush alone.
+    EXPECT_EQ(background, SystemColorPixel(COLOR_BTNFACE));
     const InkMap seen = Ink(captured);
 
     const bool rightToLeft = expectation.expected == Order::RightToLeft;
