@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/readingorder.h"
 #include "dialog_probe.h"
 #include "language_override.h"
 #include "pixels.h"
@@ -23,6 +24,26 @@
 #include "test_paths.h"
 
 namespace {
+
+// The direction rule where the dialogs below do not reach: marks, isolates.
+TEST(ReadingOrder, TextDirectionIsThatOfTheFirstStrongCharacterOutsideIsolates)
+{
+    const struct {
+        const wchar_t* text;
+        TextDirection expected;
+    } cases[] = {
+        {L"1. (2-99):", TextDirection::Neutral},
+        {L"\u200F1.", TextDirection::RightToLeft},                          // right-to-left mark
+        {L"\u200E\u05D0", TextDirection::LeftToRight},                      // left-to-right mark
+        {L"\u2067\u05D0\u2069 abc", TextDirection::LeftToRight},            // isolated Hebrew is skipped
+        {L"\u2066a\u2067b\u2069c\u2069\u0627", TextDirection::RightToLeft},  // nested isolates
+        {L"\u2068abc", TextDirection::Neutral},                              // open to the end
+        {L"\u202Babc", TextDirection::LeftToRight},                          // an embedding isolates nothing
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FirstStrongDirection(c.text), c.expected) << &c - cases;
+    }
+}
 
 // How far each pixel lies from the background toward black, 0 to 1, so that
 // the light grey of an antialiased colon counts as much as it shows.

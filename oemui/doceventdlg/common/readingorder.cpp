@@ -141,8 +141,8 @@ void PrepareControlText(HDC dc, HWND control)
     if ((GetWindowLongPtrW(control, GWL_EXSTYLE) & WS_EX_RTLREADING) == 0) {
         return;
     }
-    // The edit control lays its text out by its style and must not get the
-    // reading order a second time.
+    // The edit control lays its text out itself (see above) and takes nothing
+    // from the context it is given here.
     if (IsEditControl(control)) {
         return;
     }
