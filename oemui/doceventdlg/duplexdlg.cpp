@@ -9,6 +9,7 @@
 #include "common/handles.h"
 #include "common/heapobject.h"
 #include "common/placement.h"
+#include "common/readingorder.h"
 #include "common/stringblock.h"
 #include "module.h"
 #include "resource.h"
@@ -141,6 +142,9 @@ void InitializeDuplexDialog(HWND window, DuplexState* state)
     }
     state->strings.LoadResourceLibrary(state->request->resourceLibraryPath);
     SetDuplexTexts(state->strings, window, *state->request);
+    if (state->strings.rightToLeft) {
+        MatchReadingOrderToTexts(window, nullptr, 0);  // every text is the dialog's own
+    }
     PaintFramesThemselves(window);
     CenterOverForeground(window, PlacementVariant::Unguarded);
     SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
@@ -235,6 +239,10 @@ INT_PTR CALLBACK DuplexDialogProc(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_CLOSE:
         EndDialog(window, IDOK);
         return TRUE;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+        PrepareControlText(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+        return FALSE;  // the system's colours and brush
     default:
         return FALSE;
     }

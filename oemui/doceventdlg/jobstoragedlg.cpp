@@ -7,6 +7,7 @@
 #include "common/fieldtext.h"
 #include "common/heapobject.h"
 #include "common/placement.h"
+#include "common/readingorder.h"
 #include "common/stringblock.h"
 #include "common/usersetting.h"
 #include "module.h"
@@ -38,6 +39,10 @@ const LocalizedText kJobStorageTexts[] = {
     {IDOK, IDS_OK_BUTTON, L"&OK"},
     {IDC_JOB_HELP, IDS_HELP_BUTTON, L"&Help"},
 };
+
+// The caller's texts: the location lines and the two names.
+const int kDataFields[] = {IDC_JOB_LOCATION_LINE1, IDC_JOB_LOCATION_LINE2, IDC_JOB_LOCATION_LINE3, IDC_JOB_USER_NAME,
+                           IDC_JOB_JOB_NAME};
 
 // The heading and the two names, in bold.
 const int kBoldFields[] = {IDC_JOB_USER_NAME, IDC_JOB_JOB_NAME, IDC_JOB_HEADING};
@@ -114,6 +119,9 @@ BOOL InitializeJobStorageDialog(HWND window, JobStorageState* state)
     SetDlgItemTextW(window, IDC_JOB_LOCATION_LINE3, request.locationLine3);
     SetJobNameText(request, GetDlgItem(window, IDC_JOB_JOB_NAME));
     SetDlgItemTextW(window, IDC_JOB_USER_NAME, request.userName);
+    if (state->strings.rightToLeft) {
+        MatchReadingOrderToTexts(window, kDataFields);
+    }
     CenterOverForeground(window, PlacementVariant::Guarded);
     SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
     return FALSE;  // no default keyboard focus
@@ -198,6 +206,10 @@ INT_PTR CALLBACK JobStorageDialogProc(HWND window, UINT message, WPARAM wParam, 
         // Closing is not OK: the preference stays as it was.
         EndDialog(window, IDOK);
         return TRUE;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+        PrepareControlText(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+        return FALSE;  // the system's colours and brush
     default:
         return FALSE;
     }

@@ -5,6 +5,7 @@
 #include "common/fieldtext.h"
 #include "common/handles.h"
 #include "common/heapobject.h"
+#include "common/readingorder.h"
 #include "module.h"
 #include "resource.h"
 
@@ -57,6 +58,10 @@ void InitializeWarningDialog(HWND window, WarningDialogState* state)
     dialog.cancelButton = GetDlgItem(window, IDCANCEL);
 
     SetWarningTexts(*state);
+    if (dialog.rightToLeft) {
+        const int dataControls[] = {IDC_WARNING_MESSAGE};
+        MatchReadingOrderToTexts(window, dataControls);
+    }
     ShowWarningControls(*state);
     MeasureWarningControls(dialog);
     GrowForLongMessage(*state);
@@ -163,6 +168,10 @@ INT_PTR CALLBACK WarningDialogProc(HWND window, UINT message, WPARAM wParam, LPA
         break;
     case WM_CLOSE:
         EndWarningDialog(window, IDCANCEL);
+        break;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+        PrepareControlText(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
         break;
     default:
         break;
