@@ -31,7 +31,7 @@ HMODULE ReferenceThisModule()
 // Thread notifications stay on: the end of every thread, the dialog threads
 // among them, closes the handles the exports stored. Closing a handle does not
 // stop a thread that still runs.
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
 {
     switch (reason) {
     case DLL_PROCESS_ATTACH:
@@ -40,6 +40,16 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
     case DLL_THREAD_DETACH:
         CloseDialogThread(g_jobStorageThread);
         CloseDialogThread(g_duplexThread);
+        break;
+    case DLL_PROCESS_DETACH:
+        // Unloaded while the process goes on (reserved is null): the last
+        // dialog thread gives the library back before it ends, so no thread
+        // detach reaches the slots any more; close what they hold now. At the
+        // process's end the handles go with the process.
+        if (reserved == nullptr) {
+            CloseDialogThread(g_jobStorageThread);
+            CloseDialogThread(g_duplexThread);
+        }
         break;
     default:
         break;

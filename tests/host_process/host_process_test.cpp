@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <set>
 
 #include "dialog_probe.h"
@@ -97,6 +98,45 @@ TEST(HostProcess, LibraryStaysLoadedUntilTheLastDialogThreadEnds)
         CloseHandle(noticeThread.thread);
         CloseHandle(instructionsThread.thread);
     }
+}
+
+HANDLE g_closedByLibrary[16];
+LONG g_closedCount = 0;
+
+BOOL WINAPI RecordingCloseHandle(HANDLE handle)
+{
+    const LONG index = InterlockedIncrement(&g_closedCount) - 1;
+    if (index < 16) {
+        g_closedByLibrary[index] = handle;
+    }
+    return CloseHandle(handle);
+}
+
+// A notice alone: no other thread ends while it is open, so its handle is
+// still in the library's slot when its thread gives the library back and the
+// library unloads. The unload closes it; nothing else could any more.
+TEST(HostProcess, UnloadClosesTheHandleStillInItsSlot)
+{
+    ASSERT_FALSE(LibraryLoaded());
+    const HMODULE module = LoadLibraryW(BinPath(kLibraryName).c_str());
+    ASSERT_NE(module, nullptr);
+    // Never restored: the library's import table is gone with the library.
+    const auto* recording = new ImportPatch(module, "KERNEL32.dll", "CloseHandle",
+                                            reinterpret_cast<const void*>(&RecordingCloseHandle));
+    ASSERT_TRUE(recording->active());
+    std::set<HWND> known;
+    const JobStorageRequest notice{};
+    const HANDLE returned = ExportOf<JobStorageDialogFunction>(module, "VJobStorageDialog")(&notice);
+    ASSERT_NE(returned, nullptr);
+    const DialogThread noticeThread = WaitForNewDialog(known);
+    ASSERT_NE(noticeThread.thread, nullptr);
+    FreeLibrary(module);
+    EXPECT_TRUE(CloseAndWait(noticeThread));
+    EXPECT_FALSE(LibraryLoaded());
+    CloseHandle(noticeThread.thread);
+    HANDLE* const closedEnd = g_closedByLibrary + std::min<LONG>(g_closedCount, 16);
+    EXPECT_NE(std::find(g_closedByLibrary, closedEnd, returned), closedEnd)
+        << "the returned handle was never closed by the library";
 }
 
 // The library's CreateThread, failing.
