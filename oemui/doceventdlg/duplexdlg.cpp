@@ -106,20 +106,30 @@ PictureSource LoadPicture(HINSTANCE instance, WORD id, int dpi)
     return {UniqueBitmap(LoadBitmapW(instance, MAKEINTRESOURCEW(id))), 1};
 }
 
-// Draws the picture at its scaled size with its top-left corner at (left,
-// top), showing only the visible part: what lies beyond the frame is cut
-// off, never squeezed in. Halftone makes each pixel the average of the
-// source pixels it covers, so the larger artwork shrinks without losing its
-// thin lines, and the table's picture grows by a quarter without doubling
-// every fourth line.
+// Draws the picture at its scaled size with its top-left corner at the
+// visible rectangle's, showing only that rectangle: what lies beyond the
+// frame is cut off, never squeezed in. The picture is scaled whole into a
+// bitmap of its own and copied from there, because a stretch straight into
+// a clipped target resamples the visible part on its own on some platforms,
+// shifting its pixels. Halftone makes each pixel the average of the source
+// pixels it covers, so the larger artwork shrinks without losing its thin
+// lines, and the table's picture grows by a quarter without doubling every
+// fourth line.
 void StretchPicture(HDC target, const RECT& visible, int drawnWidth, int drawnHeight, HDC source,
                     const BITMAP& picture)
 {
-    IntersectClipRect(target, visible.left, visible.top, visible.right, visible.bottom);
-    SetStretchBltMode(target, HALFTONE);
-    SetBrushOrgEx(target, 0, 0, nullptr);  // halftone needs the brush origin set after the mode
-    StretchBlt(target, visible.left, visible.top, drawnWidth, drawnHeight, source, 0, 0, picture.bmWidth,
-               picture.bmHeight, SRCCOPY | NOMIRRORBITMAP);
+    const UniqueMemoryDc scaledDc(CreateCompatibleDC(target));
+    const UniqueBitmap scaled(CreateCompatibleBitmap(target, drawnWidth, drawnHeight));
+    if (!scaledDc || !scaled) {
+        return;
+    }
+    const SelectedObject selected(scaledDc.get(), scaled.get());
+    SetStretchBltMode(scaledDc.get(), HALFTONE);
+    SetBrushOrgEx(scaledDc.get(), 0, 0, nullptr);  // halftone needs the brush origin set after the mode
+    StretchBlt(scaledDc.get(), 0, 0, drawnWidth, drawnHeight, source, 0, 0, picture.bmWidth, picture.bmHeight,
+               SRCCOPY);
+    BitBlt(target, visible.left, visible.top, visible.right - visible.left, visible.bottom - visible.top,
+           scaledDc.get(), 0, 0, SRCCOPY | NOMIRRORBITMAP);
 }
 
 void PaintIllustrations(HWND window)
