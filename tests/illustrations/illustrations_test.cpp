@@ -50,7 +50,11 @@ BOOL CALLBACK CollectLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR
     return TRUE;
 }
 
-TEST(Illustrations, ExactlyTheTwentyNineBitmapsInUsEnglish)
+// Each picture of the table is also drawn at twice its size, for screens
+// scaled to 150 % and more, under its ID plus 1000.
+constexpr WORD kLargerOffset = 1000;
+
+TEST(Illustrations, ExactlyTheTwentyNineBitmapsAndTheirLargerOnesInUsEnglish)
 {
     const HMODULE module = DocEventDlgModule();
     ASSERT_NE(module, nullptr);
@@ -59,17 +63,55 @@ TEST(Illustrations, ExactlyTheTwentyNineBitmapsInUsEnglish)
     std::vector<std::wstring> expected;
     for (const Expected& bitmap : kBitmaps) {
         expected.push_back(std::to_wstring(bitmap.id));
+        expected.push_back(std::to_wstring(bitmap.id + kLargerOffset));
     }
     std::sort(names.begin(), names.end());
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(names, expected);
     for (const Expected& bitmap : kBitmaps) {
-        SCOPED_TRACE("bitmap " + std::to_string(bitmap.id));
-        std::vector<WORD> languages;
-        EnumResourceLanguagesW(module, RT_BITMAP, MAKEINTRESOURCEW(bitmap.id), CollectLanguage,
-                               reinterpret_cast<LONG_PTR>(&languages));
-        EXPECT_EQ(languages, std::vector<WORD>{0x0409});
+        for (const WORD id : {bitmap.id, static_cast<WORD>(bitmap.id + kLargerOffset)}) {
+            SCOPED_TRACE("bitmap " + std::to_string(id));
+            std::vector<WORD> languages;
+            EnumResourceLanguagesW(module, RT_BITMAP, MAKEINTRESOURCEW(id), CollectLanguage,
+                                   reinterpret_cast<LONG_PTR>(&languages));
+            EXPECT_EQ(languages, std::vector<WORD>{0x0409});
+        }
     }
+}
+
+// The larger pictures are stored run-length encoded, and the platform's
+// loader expands them to twice the size of the table's picture.
+TEST(Illustrations, EachLargerPictureIsTwiceItsTablePictureRunLengthEncoded)
+{
+    const HMODULE module = DocEventDlgModule();
+    ASSERT_NE(module, nullptr);
+    size_t stored = 0;
+    for (const Expected& bitmap : kBitmaps) {
+        const WORD id = static_cast<WORD>(bitmap.id + kLargerOffset);
+        SCOPED_TRACE("bitmap " + std::to_string(id));
+        const HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(id), RT_BITMAP);
+        ASSERT_NE(resource, nullptr);
+        const auto* header = static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(module, resource)));
+        ASSERT_NE(header, nullptr);
+        EXPECT_EQ(header->biBitCount, 8);
+        EXPECT_EQ(header->biCompression, static_cast<DWORD>(BI_RLE8));
+        stored += SizeofResource(module, resource);
+
+        const Pixels pixels = LoadBitmapPixels(module, id);
+        ASSERT_FALSE(pixels.empty());
+        EXPECT_EQ(pixels.width, 2 * bitmap.width);
+        EXPECT_EQ(pixels.height, 2 * bitmap.height);
+        size_t red = 0;
+        for (uint32_t pixel : pixels.data) {
+            const int r = (pixel >> 16) & 0xFF, g = (pixel >> 8) & 0xFF, b = pixel & 0xFF;
+            red += r >= 160 && g <= 90 && b <= 90 ? 1 : 0;
+        }
+        if (bitmap.marked) {
+            EXPECT_GE(red, 32u) << "no red mark";
+        }
+    }
+    // Uncompressed they would take 29 times 63 KB.
+    EXPECT_LT(stored, 400u * 1024u);
 }
 
 TEST(Illustrations, EachBitmapHasTheSizeDepthAndPaletteOfItsRow)
