@@ -79,41 +79,6 @@ TEST(Illustrations, ExactlyTheTwentyNineBitmapsAndTheirLargerOnesInUsEnglish)
     }
 }
 
-// The larger pictures are stored run-length encoded, and the platform's
-// loader expands them to twice the size of the table's picture.
-TEST(Illustrations, EachLargerPictureIsTwiceItsTablePictureRunLengthEncoded)
-{
-    const HMODULE module = DocEventDlgModule();
-    ASSERT_NE(module, nullptr);
-    size_t stored = 0;
-    for (const Expected& bitmap : kBitmaps) {
-        const WORD id = static_cast<WORD>(bitmap.id + kLargerOffset);
-        SCOPED_TRACE("bitmap " + std::to_string(id));
-        const HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(id), RT_BITMAP);
-        ASSERT_NE(resource, nullptr);
-        const auto* header = static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(module, resource)));
-        ASSERT_NE(header, nullptr);
-        EXPECT_EQ(header->biBitCount, 8);
-        EXPECT_EQ(header->biCompression, static_cast<DWORD>(BI_RLE8));
-        stored += SizeofResource(module, resource);
-
-        const Pixels pixels = LoadBitmapPixels(module, id);
-        ASSERT_FALSE(pixels.empty());
-        EXPECT_EQ(pixels.width, 2 * bitmap.width);
-        EXPECT_EQ(pixels.height, 2 * bitmap.height);
-        size_t red = 0;
-        for (uint32_t pixel : pixels.data) {
-            const int r = (pixel >> 16) & 0xFF, g = (pixel >> 8) & 0xFF, b = pixel & 0xFF;
-            red += r >= 160 && g <= 90 && b <= 90 ? 1 : 0;
-        }
-        if (bitmap.marked) {
-            EXPECT_GE(red, 32u) << "no red mark";
-        }
-    }
-    // Uncompressed they would take 29 times 63 KB.
-    EXPECT_LT(stored, 400u * 1024u);
-}
-
 TEST(Illustrations, EachBitmapHasTheSizeDepthAndPaletteOfItsRow)
 {
     const HMODULE module = DocEventDlgModule();
