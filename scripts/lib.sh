@@ -71,3 +71,22 @@ in_wine_session() {
     'wineserver -p; wine wineboot </dev/null >/dev/null 2>&1;
      "$@"; rc=$?; wineserver -k; wineserver -w; exit $rc' wine-session "$@"
 }
+
+# A prefix whose display runs at dpi dots per inch (96 is 100 %), set up like
+# the tree's own, in <tree>/dpi-<dpi>/wineprefix, and exported as WINEPREFIX.
+# Wine reads LogPixels when its server starts, so each scale needs a prefix,
+# and a server, of its own.
+use_dpi_wine_prefix() {
+  local tree=$1 dpi=$2
+  pushd "$tree" >/dev/null
+  use_wine_prefix "dpi-$dpi"
+  popd >/dev/null
+  local scale="$WINEPREFIX/doceventdlg-dpi.reg"
+  if [ ! -f "$scale" ]; then
+    printf '%s\n' 'REGEDIT4' '' '[HKEY_CURRENT_USER\Control Panel\Desktop]' \
+      "\"LogPixels\"=dword:$(printf '%08x' "$dpi")" > "$scale.tmp"
+    wine regedit /S "$scale.tmp" >/dev/null 2>&1
+    wineserver -w
+    mv "$scale.tmp" "$scale"
+  fi
+}

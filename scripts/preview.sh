@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine (as root), builds the library and the
 # preview program, and saves a screenshot of every dialog, in English and in
-# Arabic (mirrored), taken under Wine in a virtual X server.
+# Arabic (mirrored), taken under Wine in a virtual X server; each dialog also
+# at 144 DPI (150 %), taken in a Wine prefix of that scale (*-144.png).
 #
 #   bash scripts/preview.sh [folder]        screenshots into folder (default out/preview)
 #   bash scripts/preview.sh --show [options] show the dialogs on $DISPLAY instead;
@@ -25,10 +26,26 @@ shots=(
   "duplex-wait-ar    --dialog duplex --wait --even --language 1025"
 )
 
+# The same dialogs on a display scaled to 150 %: grown fonts and frames, the
+# pictures drawn from their larger artwork.
+shots_144=(
+  "warning-en-144       --dialog warning --third 3002 --checkbox"
+  "warning-ar-144       --dialog warning --third 3002 --checkbox --language 1025"
+  "warning-long-en-144  --dialog warning --long-message"
+  "jobstorage-en-144    --dialog jobstorage --range"
+  "jobstorage-ar-144    --dialog jobstorage --range --language 1025"
+  "duplex-info-en-144   --dialog duplex"
+  "duplex-info-ar-144   --dialog duplex --language 1025"
+  "duplex-wait-en-144   --dialog duplex --wait --even --step3 3157 --bitmap3 122"
+  "duplex-wait-ar-144   --dialog duplex --wait --even --step3 3157 --bitmap3 122 --language 1025"
+)
+
+# take_shots <exe> <folder> <shot>...
 take_shots() {
   local exe=$1 out=$2
+  shift 2
   local failed=0 line name
-  for line in "${shots[@]}"; do
+  for line in "$@"; do
     read -r name args <<<"$line"
     local long=()
     if [[ "$args" == *--long-message* ]]; then
@@ -47,8 +64,20 @@ Cancel to stop the job. Pages already printed are kept; printing resumes with th
   return $failed
 }
 if [ "${1:-}" = "--take-shots" ]; then
-  take_shots "$2" "$3"
+  take_shots "$2" "$3" "${shots[@]}"
   exit
+fi
+# --take-shots-at <dpi> <exe> <folder> <tree>: the scaled shots, in the tree's
+# prefix of that DPI with a wineserver of its own beside the session's.
+if [ "${1:-}" = "--take-shots-at" ]; then
+  use_dpi_wine_prefix "$5" "$2"
+  wineserver -p5 </dev/null >/dev/null 2>&1
+  wine wineboot </dev/null >/dev/null 2>&1
+  status=0
+  take_shots "$3" "$4" "${shots_144[@]}" || status=$?
+  wineserver -k
+  wineserver -w
+  exit $status
 fi
 
 tree=${BUILD_DIR:-build}
@@ -91,6 +120,7 @@ install_caption_font() {
   rm -rf "$tmp"
 }
 install_caption_font
+(use_dpi_wine_prefix "$tree" 144 && install_caption_font)
 
 exe="$PWD/$tree/bin/doceventdlg-preview.exe"
 
@@ -111,16 +141,18 @@ fi
 
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
-for line in "${shots[@]}"; do
+for line in "${shots[@]}" "${shots_144[@]}"; do
   read -r name _ <<<"$line"
   rm -f "$out/$name.png" "$out/$name.bmp"
 done
 
 status=0
 # The screenshots are taken by this script again, inside the session.
-in_wine_session bash scripts/preview.sh --take-shots "$exe" "$out" || status=$?
+in_wine_session bash -c 'bash scripts/preview.sh --take-shots "$1" "$2"; rc=$?
+  bash scripts/preview.sh --take-shots-at 144 "$1" "$2" "$3" || rc=$?; exit $rc' \
+  take-shots "$exe" "$out" "$tree" || status=$?
 
-for line in "${shots[@]}"; do
+for line in "${shots[@]}" "${shots_144[@]}"; do
   read -r name _ <<<"$line"
   bmp="$out/$name.bmp"
   [ -f "$bmp" ] || continue

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "common/contexthelp.h"
+#include "common/displayscale.h"
 #include "common/fieldtext.h"
 #include "common/handles.h"
 #include "common/heapobject.h"
@@ -80,6 +81,59 @@ uint32_t FrameBitmapId(const DuplexInstructionsRequest& request, int frameId)
     default:
         return request.step3BitmapId;
     }
+}
+
+// From 150 % up the pictures are drawn from the artwork made at twice their
+// size; below, the table's picture is enlarged.
+constexpr int kLargeArtworkMinimumDpi = 144;
+
+bool IsLargeArtworkId(WORD id) { return id >= IDB_ILLUSTRATION_105_2X && id <= IDB_ILLUSTRATION_155_2X; }
+
+// A loaded picture and how many of its pixels, each way, make one pixel of
+// the table's picture (1, or 2 for the larger artwork).
+struct PictureSource {
+    UniqueBitmap bitmap;
+    int density = 1;
+};
+
+PictureSource LoadPicture(HINSTANCE instance, WORD id, int dpi)
+{
+    if (IsLargeArtworkId(id)) {
+        return {};  // a source of the table's pictures, not a step picture itself
+    }
+    if (dpi >= kLargeArtworkMinimumDpi && id >= IDB_ILLUSTRATION_105 && id <= IDB_ILLUSTRATION_155) {
+        UniqueBitmap large(LoadBitmapW(instance, MAKEINTRESOURCEW(id + IDB_ILLUSTRATION_2X_OFFSET)));
+        if (large) {
+            return {std::move(large), 2};
+        }
+    }
+    return {UniqueBitmap(LoadBitmapW(instance, MAKEINTRESOURCEW(id))), 1};
+}
+
+// Draws the picture at its scaled size with its top-left corner at the
+// visible rectangle's, showing only that rectangle: what lies beyond the
+// frame is cut off, never squeezed in. The picture is scaled whole into a
+// bitmap of its own and copied from there, because a stretch straight into
+// a clipped target resamples the visible part on its own on some platforms,
+// shifting its pixels. Halftone makes each pixel the average of the source
+// pixels it covers, so the larger artwork shrinks without losing its thin
+// lines, and the table's picture grows by a quarter without doubling every
+// fourth line.
+void StretchPicture(HDC target, const RECT& visible, int drawnWidth, int drawnHeight, HDC source,
+                    const BITMAP& picture)
+{
+    const UniqueMemoryDc scaledDc(CreateCompatibleDC(target));
+    const UniqueBitmap scaled(CreateCompatibleBitmap(target, drawnWidth, drawnHeight));
+    if (!scaledDc || !scaled) {
+        return;
+    }
+    const SelectedObject selected(scaledDc.get(), scaled.get());
+    SetStretchBltMode(scaledDc.get(), HALFTONE);
+    SetBrushOrgEx(scaledDc.get(), 0, 0, nullptr);  // halftone needs the brush origin set after the mode
+    StretchBlt(scaledDc.get(), 0, 0, drawnWidth, drawnHeight, source, 0, 0, picture.bmWidth, picture.bmHeight,
+               SRCCOPY);
+    BitBlt(target, visible.left, visible.top, visible.right - visible.left, visible.bottom - visible.top,
+           scaledDc.get(), 0, 0, SRCCOPY | NOMIRRORBITMAP);
 }
 
 void PaintIllustrations(HWND window)
@@ -309,15 +363,20 @@ void PaintIllustration(const ResourceStrings& /*strings*/, HWND window, uint32_t
     FillRect(paint.get(), &client, GetSysColorBrush(COLOR_BTNFACE));
 
     const UniqueMemoryDc memory(CreateCompatibleDC(paint.get()));
-    const UniqueBitmap bitmap(LoadBitmapW(instance, MAKEINTRESOURCEW(LOWORD(bitmapId))));
+    // Each picture is its table size times the dialog's scale.
+    const int dpi = DeviceDpi(paint.get());
+    const PictureSource source = LoadPicture(instance, LOWORD(bitmapId), dpi);
+    const UniqueBitmap& bitmap = source.bitmap;
     if (!memory || !bitmap) {
         return;
     }
     BITMAP picture{};
     GetObjectW(bitmap.get(), sizeof(picture), &picture);
     const SelectedObject selected(memory.get(), bitmap.get());
-    const int width = std::min<int>(client.right - client.left, picture.bmWidth);
-    const int height = std::min<int>(client.bottom - client.top, picture.bmHeight);
+    const int drawnWidth = MulDiv(picture.bmWidth, dpi, kBaseDpi * source.density);
+    const int drawnHeight = MulDiv(picture.bmHeight, dpi, kBaseDpi * source.density);
+    const int width = std::min<int>(client.right - client.left, drawnWidth);
+    const int height = std::min<int>(client.bottom - client.top, drawnHeight);
     // The pictures show a real printer and real paper: in the mirrored layout
     // they keep their orientation, or the marked edge would point the wrong way.
     // They are drawn with the mirroring off, from the frame's right edge, in
@@ -327,6 +386,11 @@ void PaintIllustration(const ResourceStrings& /*strings*/, HWND window, uint32_t
     if (mirrored) {
         SetLayout(paint.get(), 0);
         left = client.right - width;
+    }
+    if (drawnWidth != picture.bmWidth || drawnHeight != picture.bmHeight) {
+        const RECT visible{left, client.top, left + width, client.top + height};
+        StretchPicture(paint.get(), visible, drawnWidth, drawnHeight, memory.get(), picture);
+        return;
     }
     BitBlt(paint.get(), left, client.top, width, height, memory.get(), 0, 0, SRCCOPY | NOMIRRORBITMAP);
 }

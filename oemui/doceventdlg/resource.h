@@ -99,3 +99,38 @@
 #define IDB_ILLUSTRATION_153         153
 #define IDB_ILLUSTRATION_154         154
 #define IDB_ILLUSTRATION_155         155
+
+// The same illustrations at twice their size (8-bit, run-length encoded),
+// drawn from on screens scaled to 150 % and more: the ID of the picture of
+// the table above plus IDB_ILLUSTRATION_2X_OFFSET. They are not step
+// pictures of their own: a request that names one of these IDs gets none.
+#define IDB_ILLUSTRATION_2X_OFFSET   1000
+#define IDB_ILLUSTRATION_105_2X      1105
+#define IDB_ILLUSTRATION_106_2X      1106
+#define IDB_ILLUSTRATION_107_2X      1107
+#define IDB_ILLUSTRATION_108_2X      1108
+#define IDB_ILLUSTRATION_109_2X      1109
+#define IDB_ILLUSTRATION_110_2X      1110
+#define IDB_ILLUSTRATION_111_2X      1111
+#define IDB_ILLUSTRATION_112_2X      1112
+#define IDB_ILLUSTRATION_113_2X      1113
+#define IDB_ILLUSTRATION_114_2X      1114
+#define IDB_ILLUSTRATION_115_2X      1115
+#define IDB_ILLUSTRATION_116_2X      1116
+#define IDB_ILLUSTRATION_117_2X      1117
+#define IDB_ILLUSTRATION_118_2X      1118
+#define IDB_ILLUSTRATION_119_2X      1119
+#define IDB_ILLUSTRATION_120_2X      1120
+#define IDB_ILLUSTRATION_121_2X      1121
+#define IDB_ILLUSTRATION_122_2X      1122
+#define IDB_ILLUSTRATION_123_2X      1123
+#define IDB_ILLUSTRATION_133_2X      1133
+#define IDB_ILLUSTRATION_134_2X      1134
+#define IDB_ILLUSTRATION_146_2X      1146
+#define IDB_ILLUSTRATION_147_2X      1147
+#define IDB_ILLUSTRATION_149_2X      1149
+#define IDB_ILLUSTRATION_151_2X      1151
+#define IDB_ILLUSTRATION_152_2X      1152
+#define IDB_ILLUSTRATION_153_2X      1153
+#define IDB_ILLUSTRATION_154_2X      1154
+#define IDB_ILLUSTRATION_155_2X      1155

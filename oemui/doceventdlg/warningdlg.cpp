@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "common/displayscale.h"
 #include "common/fieldtext.h"
 #include "common/handles.h"
 #include "common/heapobject.h"
@@ -12,7 +13,7 @@
 namespace {
 
 constexpr size_t kLongMessageUnits = 150;
-constexpr int kLongMessageGrowth = 100;  // pixels, whatever the message's length
+constexpr int kLongMessageGrowth = 100;  // pixels at 96 DPI, whatever the message's length
 
 const wchar_t kDontShowAgainText[] = L"In the future, do not show this information.";
 
@@ -236,14 +237,17 @@ void GrowForLongMessage(WarningDialogState& state)
     const ControlMeasurement& message = dialog.messageArea;
     const ControlMeasurement& frame = dialog.dialogArea;
     const ControlMeasurement& checkBox = dialog.checkBoxArea;
+    // The message's font grows with the display scale, and so does the room
+    // for its extra lines.
+    const int growth = ScaleToDpi(kLongMessageGrowth, WindowDpi(dialog.dialogWindow));
 
     MoveWindowTo(dialog.messageControl, message.rect.left, message.rect.top, message.width,
-                 message.height + kLongMessageGrowth);
-    MoveWindowTo(dialog.dialogWindow, frame.rect.left, frame.rect.top, frame.width, frame.height + kLongMessageGrowth);
+                 message.height + growth);
+    MoveWindowTo(dialog.dialogWindow, frame.rect.left, frame.rect.top, frame.width, frame.height + growth);
 
     // The check box moves under the grown message even when hidden, and the
     // buttons under it, so its band stays between them.
-    const int checkBoxTop = message.rect.bottom + kLongMessageGrowth;
+    const int checkBoxTop = message.rect.bottom + growth;
     MoveWindowTo(dialog.checkBox, checkBox.rect.left, checkBoxTop, checkBox.width, checkBox.height);
     const int buttonTop = checkBoxTop + checkBox.height;
     const auto moveButton = [buttonTop](HWND button, const ControlMeasurement& area) {

@@ -50,7 +50,11 @@ BOOL CALLBACK CollectLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR
     return TRUE;
 }
 
-TEST(Illustrations, ExactlyTheTwentyNineBitmapsInUsEnglish)
+// Each picture of the table is also drawn at twice its size, for screens
+// scaled to 150 % and more, under its ID plus 1000.
+constexpr WORD kLargerOffset = 1000;
+
+TEST(Illustrations, ExactlyTheTwentyNineBitmapsAndTheirLargerOnesInUsEnglish)
 {
     const HMODULE module = DocEventDlgModule();
     ASSERT_NE(module, nullptr);
@@ -59,16 +63,19 @@ TEST(Illustrations, ExactlyTheTwentyNineBitmapsInUsEnglish)
     std::vector<std::wstring> expected;
     for (const Expected& bitmap : kBitmaps) {
         expected.push_back(std::to_wstring(bitmap.id));
+        expected.push_back(std::to_wstring(bitmap.id + kLargerOffset));
     }
     std::sort(names.begin(), names.end());
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(names, expected);
     for (const Expected& bitmap : kBitmaps) {
-        SCOPED_TRACE("bitmap " + std::to_string(bitmap.id));
-        std::vector<WORD> languages;
-        EnumResourceLanguagesW(module, RT_BITMAP, MAKEINTRESOURCEW(bitmap.id), CollectLanguage,
-                               reinterpret_cast<LONG_PTR>(&languages));
-        EXPECT_EQ(languages, std::vector<WORD>{0x0409});
+        for (const WORD id : {bitmap.id, static_cast<WORD>(bitmap.id + kLargerOffset)}) {
+            SCOPED_TRACE("bitmap " + std::to_string(id));
+            std::vector<WORD> languages;
+            EnumResourceLanguagesW(module, RT_BITMAP, MAKEINTRESOURCEW(id), CollectLanguage,
+                                   reinterpret_cast<LONG_PTR>(&languages));
+            EXPECT_EQ(languages, std::vector<WORD>{0x0409});
+        }
     }
 }
 

@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
 # Regenerates the illustration bitmaps of the two-sided printing
-# instructions dialog from their SVG sources.
+# instructions dialog from their SVG sources: the pictures of the table at
+# their own size into res/bitmaps, and the same pictures at twice the size
+# into res/bitmaps-2x, which the dialog draws from on screens scaled to 150 %
+# and more. Each set gets a contact sheet (contact-sheet.png,
+# contact-sheet-2x.png in res/artwork).
 #
 #   tools/artwork/render-bitmaps.sh [--regen]
 #
@@ -8,7 +12,8 @@
 #             (do this after changing the generator; without it the SVGs in
 #             res/artwork are rendered as they are, hand edits included)
 #
-# Environment: CONTACT_SCALE (default 2) enlarges the contact sheet.
+# Environment: CONTACT_SCALE (default 2) enlarges the contact sheet of the
+# table's pictures; the one of the larger pictures shows them as they are.
 #
 # Needs rsvg-convert (librsvg2-bin), ImageMagick 6 at /usr/bin (convert,
 # montage) and python3. ImageMagick only rasterises helpers and reduces
@@ -21,6 +26,7 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
 src="$root/oemui/doceventdlg/res/artwork"
 out="$root/oemui/doceventdlg/res/bitmaps"
+out2x="$root/oemui/doceventdlg/res/bitmaps-2x"
 convert=/usr/bin/convert
 montage=/usr/bin/montage
 scale="${CONTACT_SCALE:-2}"
@@ -64,7 +70,7 @@ table="
 
 tmp="$(mktemp -d)"
 trap 'rm -rf "$tmp"' EXIT
-mkdir -p "$out"
+mkdir -p "$out" "$out2x"
 
 tiles=()
 while read -r id w h depth; do
@@ -91,4 +97,25 @@ done <<< "$table"
 "$montage" "${tiles[@]}" -tile 6x -geometry +6+6 -font DejaVu-Sans -pointsize $((8 + 3 * scale)) \
     -background '#f4f4f4' "PNG8:$src/contact-sheet.png"
 
+# Twice the size, from the same sources: 8-bit, run-length encoded (BI_RLE8),
+# whatever the depth of the picture of the table. The 16-colour pictures are
+# drawn with crisp edges and keep their colours; the 24-bit one (154) is
+# reduced to 256 colours like the others.
+tiles=()
+while read -r id w h depth; do
+    [[ -z "$id" ]] && continue
+    w2=$((2 * w)) h2=$((2 * h))
+    rsvg-convert --width "$w2" --height "$h2" --background-color white \
+        "$src/$id.svg" -o "$tmp/$id-2x.png"
+    "$convert" "$tmp/$id-2x.png" -alpha off +dither -colors 256 \
+        -depth 8 "rgb:$tmp/$id-2x.rgb"
+    python3 "$here/write-bmp.py" rle8 "$w2" "$h2" "$tmp/$id-2x.rgb" "$out2x/$id.bmp"
+    "$convert" "$out2x/$id.bmp" -bordercolor '#909090' -border 1 "$tmp/tile2x-$id.png"
+    tiles+=(-label "$id" "$tmp/tile2x-$id.png")
+done <<< "$table"
+
+"$montage" "${tiles[@]}" -tile 6x -geometry +6+6 -font DejaVu-Sans -pointsize 14 \
+    -background '#f4f4f4' "PNG8:$src/contact-sheet-2x.png"
+
 python3 "$here/check-bitmaps.py" "$out"
+python3 "$here/check-bitmaps.py" --2x "$out2x"

@@ -4,13 +4,16 @@
     write-bmp.py DEPTH WIDTH HEIGHT RAW_RGB OUT.bmp
 
 RAW_RGB holds WIDTH*HEIGHT pixels, 3 bytes (R, G, B) each, top row first
-(ImageMagick's "rgb:" output). DEPTH is 8, 4 or 24.
+(ImageMagick's "rgb:" output). DEPTH is 8, 4, 24 or rle8.
 
-The file is always an uncompressed (BI_RGB) bottom-up DIB with a 40-byte
-BITMAPINFOHEADER: 8-bit pictures carry a 256-entry colour table (the
-picture must already be reduced to at most 256 colours), 4-bit pictures
-the fixed 16-colour Windows palette (every pixel is mapped to the nearest
-entry), 24-bit pictures no colour table. Rows are padded to 4 bytes.
+The file is a bottom-up DIB with a 40-byte BITMAPINFOHEADER. Depths 8, 4
+and 24 are uncompressed (BI_RGB): 8-bit pictures carry a 256-entry colour
+table (the picture must already be reduced to at most 256 colours), 4-bit
+pictures the fixed 16-colour Windows palette (every pixel is mapped to the
+nearest entry), 24-bit pictures no colour table. Rows are padded to 4
+bytes. rle8 is the 8-bit form run-length encoded (BI_RLE8), which the
+platform's bitmap loader expands itself: line art of a few flat colours
+shrinks to about a fifth.
 """
 import struct
 import sys
@@ -40,13 +43,48 @@ def nearest(rgb, palette):
     return best
 
 
+def rle8_row(row):
+    """One row in BI_RLE8: runs of three or more equal pixels as a count and
+    a value, the pixels between them in absolute mode (at least three, padded
+    to a word), shorter stretches as runs of one or two; an end-of-line
+    escape closes the row."""
+    out = bytearray()
+    i, n = 0, len(row)
+
+    def run_at(k):
+        j = k
+        while j < n and j - k < 255 and row[j] == row[k]:
+            j += 1
+        return j - k
+
+    while i < n:
+        run = run_at(i)
+        if run >= 3:
+            out += bytes((run, row[i]))
+            i += run
+            continue
+        k = i
+        while k < n and k - i < 255 and run_at(k) < 3:
+            k += 1
+        literal = row[i:k]
+        if len(literal) >= 3:
+            out += bytes((0, len(literal))) + literal
+            if len(literal) % 2:
+                out += b"\0"
+        else:
+            for value in literal:
+                out += bytes((1, value))
+        i = k
+    return bytes(out) + b"\0\0"
+
+
 def encode(depth, width, height, raw):
     """Returns the bytes of the BMP file."""
     if len(raw) != width * height * 3:
         raise ValueError("expected %d bytes of RGB, got %d"
                          % (width * height * 3, len(raw)))
     pixels = [tuple(raw[i:i + 3]) for i in range(0, len(raw), 3)]
-    stride = row_stride(width, depth)
+    stride = row_stride(width, 8 if depth == "rle8" else depth)
     rows = []
     if depth == 24:
         palette = []
@@ -55,7 +93,7 @@ def encode(depth, width, height, raw):
             for r, g, b in pixels[y * width:(y + 1) * width]:
                 row += bytes((b, g, r))
             rows.append(bytes(row).ljust(stride, b"\0"))
-    elif depth == 8:
+    elif depth in (8, "rle8"):
         colours = sorted(set(pixels))
         if len(colours) > 256:
             raise ValueError("%d colours do not fit a 256-entry table"
@@ -64,7 +102,7 @@ def encode(depth, width, height, raw):
         palette = colours + [(0, 0, 0)] * (256 - len(colours))
         for y in range(height - 1, -1, -1):
             row = bytes(index[p] for p in pixels[y * width:(y + 1) * width])
-            rows.append(row.ljust(stride, b"\0"))
+            rows.append(rle8_row(row) if depth == "rle8" else row.ljust(stride, b"\0"))
     elif depth == 4:
         palette = VGA16
         cache = {}
@@ -83,8 +121,12 @@ def encode(depth, width, height, raw):
 
     table = b"".join(struct.pack("<BBBB", b, g, r, 0) for r, g, b in palette)
     bits = b"".join(rows)
+    compression = 0  # BI_RGB
+    if depth == "rle8":
+        bits += b"\0\1"  # end of bitmap
+        depth, compression = 8, 1  # BI_RLE8
     offset = 14 + 40 + len(table)
-    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, depth, 0,
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, depth, compression,
                        len(bits), PELS_PER_METER, PELS_PER_METER,
                        len(palette), 0)
     head = struct.pack("<2sIHHI", b"BM", offset + len(bits), 0, 0, offset)
@@ -95,7 +137,8 @@ def main(argv):
     if len(argv) != 6:
         sys.stderr.write(__doc__)
         return 2
-    depth, width, height = int(argv[1]), int(argv[2]), int(argv[3])
+    depth = argv[1] if argv[1] == "rle8" else int(argv[1])
+    width, height = int(argv[2]), int(argv[3])
     with open(argv[4], "rb") as f:
         raw = f.read()
     data = encode(depth, width, height, raw)
