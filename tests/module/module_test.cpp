@@ -122,3 +122,63 @@ TEST(Module, VersionResource)
 }
 
 }  // namespace
+
+namespace {
+
+const IMAGE_NT_HEADERS& NtHeaders(HMODULE module)
+{
+    auto* base = reinterpret_cast<const BYTE*>(module);
+    return *reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+}
+
+// The CodeView record that a debugger follows from the image to its PDB.
+struct CodeViewRecord {
+    DWORD signature;  // "RSDS"
+    GUID guid;
+    DWORD age;
+    char pdbName[1];
+};
+
+TEST(Module, DebugDirectoryNamesThePdbByFileNameOnly)
+{
+    const HMODULE module = DocEventDlgModule();
+    ASSERT_NE(module, nullptr);
+    auto* base = reinterpret_cast<const BYTE*>(module);
+    const IMAGE_DATA_DIRECTORY& directory = NtHeaders(module).OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_DEBUG];
+    ASSERT_NE(directory.VirtualAddress, 0u);
+    const auto* entries = reinterpret_cast<const IMAGE_DEBUG_DIRECTORY*>(base + directory.VirtualAddress);
+    const size_t count = directory.Size / sizeof(IMAGE_DEBUG_DIRECTORY);
+    const CodeViewRecord* record = nullptr;
+    for (size_t i = 0; i < count; ++i) {
+        if (entries[i].Type == IMAGE_DEBUG_TYPE_CODEVIEW && entries[i].AddressOfRawData != 0) {
+            record = reinterpret_cast<const CodeViewRecord*>(base + entries[i].AddressOfRawData);
+        }
+    }
+    ASSERT_NE(record, nullptr) << "no CodeView entry";
+    EXPECT_EQ(record->signature, 0x53445352u);  // "RSDS": a PDB 7.0 reference with GUID and age
+    EXPECT_GE(record->age, 1u);
+    EXPECT_STREQ(record->pdbName, "doceventdlg.pdb");
+    const auto* guid = reinterpret_cast<const BYTE*>(&record->guid);
+    EXPECT_TRUE(std::any_of(guid, guid + sizeof(GUID), [](BYTE b) { return b != 0; })) << "GUID is all zero";
+}
+
+TEST(Module, KeepsItsSecurityFlagsAndCarriesNoDwarf)
+{
+    const HMODULE module = DocEventDlgModule();
+    ASSERT_NE(module, nullptr);
+    const IMAGE_NT_HEADERS& nt = NtHeaders(module);
+    const WORD flags = nt.OptionalHeader.DllCharacteristics;
+    EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE);
+    EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA);
+    EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_NX_COMPAT);
+    // Sections with long names (".debug_info" and its kin) appear as "/<offset>".
+    const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(&nt);
+    for (WORD i = 0; i < nt.FileHeader.NumberOfSections; ++i, ++section) {
+        std::string name(reinterpret_cast<const char*>(section->Name), IMAGE_SIZEOF_SHORT_NAME);
+        name.resize(name.find('\0') == std::string::npos ? name.size() : name.find('\0'));
+        EXPECT_NE(name[0], '/') << "section " << name;
+        EXPECT_NE(name.rfind(".debug", 0), 0u) << "section " << name;
+    }
+}
+
+}  // namespace
