@@ -35,6 +35,10 @@ TOOLCHAIN=cmake/clang-mingw-w64-x86_64.cmake
 configure_tree() {
   local tree=$1
   shift
+  # A tree configured with another compiler keeps it: start that tree's cache afresh.
+  if [ -f "$tree/CMakeCache.txt" ] && ! grep -q "^CMAKE_TOOLCHAIN_FILE:.*$TOOLCHAIN\$" "$tree/CMakeCache.txt"; then
+    rm -rf "$tree/CMakeCache.txt" "$tree/CMakeFiles"
+  fi
   cmake -S . -B "$tree" -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
 }
 
