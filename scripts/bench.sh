@@ -15,7 +15,7 @@ if [ "${1:-}" = "--dpi" ]; then
   shift 2
 fi
 ensure_packages
-cmake -S . -B "$tree" --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+cmake -S . -B "$tree" --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
       -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$tree" --target doceventdlg_bench -j"$(nproc)" >/dev/null
 use_wine_prefix "$tree"

@@ -2,7 +2,7 @@
 # prefix and the virtual X session. Sourced, not run.
 
 PACKAGES=(
-  cmake g++ googletest clang-14 libclang-rt-14-dev
+  cmake g++ googletest clang-14 libclang-rt-14-dev lld-14 llvm-14
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
   binutils-mingw-w64-x86-64 mingw-w64-tools
   wine wine64 xvfb xauth x11-apps imagemagick
@@ -27,12 +27,46 @@ ensure_packages() {
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# Configures and builds the cross tree in $1.
+# The toolchain of the library that ships and of the tests that run against
+# it: clang and lld, which write the library's PDB.
+TOOLCHAIN=cmake/clang-mingw-w64-x86_64.cmake
+
+# Configures the cross tree in $1 (further arguments go to cmake).
+configure_tree() {
+  local tree=$1
+  shift
+  # A tree configured with another compiler keeps it: start that tree's cache afresh.
+  if [ -f "$tree/CMakeCache.txt" ] && ! grep -q "^CMAKE_TOOLCHAIN_FILE:.*$TOOLCHAIN\$" "$tree/CMakeCache.txt"; then
+    rm -rf "$tree/CMakeCache.txt" "$tree/CMakeFiles"
+  fi
+  cmake -S . -B "$tree" -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+}
+
+# Configures and builds the cross tree in $1 (further arguments go to cmake).
 build_tree() {
+  configure_tree "$@"
+  cmake --build "$1" -j"$(nproc)"
+}
+
+# Builds the library and the sample strings with MinGW-w64 GCC in $1, warnings
+# as errors, without tests: the sources stay clean for a second compiler.
+build_gcc_tree() {
   local tree=$1
   cmake -S . -B "$tree" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-        -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$tree" -j"$(nproc)"
+        -DCMAKE_BUILD_TYPE=Release -DDOCEVENTDLG_BUILD_TESTS=OFF >/dev/null
+  cmake --build "$tree" -j"$(nproc)" --target doceventdlg doceventdlg-strings
+}
+
+# Installs the tree $1 into $2, builds the consumer project of tests/consumer
+# against it in $3 and runs it (inside a Wine session).
+run_consumer() {
+  local tree=$1 prefix=$2 consumer=$3
+  rm -rf "$prefix"
+  cmake --install "$tree" --prefix "$prefix" >/dev/null
+  cmake -S tests/consumer -B "$consumer" -DCMAKE_TOOLCHAIN_FILE="$PWD/$TOOLCHAIN" \
+        -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$PWD/$prefix" >/dev/null
+  cmake --build "$consumer" -j"$(nproc)"
+  in_wine_session ctest --test-dir "$consumer" --output-on-failure --timeout 120
 }
 
 # One Wine prefix per build tree, created once, before any test runs.

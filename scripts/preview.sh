@@ -97,7 +97,7 @@ elif [ $# -gt 0 ]; then
 fi
 
 ensure_packages
-cmake -S . -B "$tree" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+cmake -S . -B "$tree" -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
       -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$tree" --target doceventdlg-preview -j"$(nproc)"
 use_wine_prefix "$tree"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine (as root), builds everything and runs every
-# test: the Windows programs under Wine in a virtual X server, then the native
-# fuzzer for a bounded time.
+# test: the Windows programs under Wine in a virtual X server; the installed
+# package, checked and used by a separate consumer project; two builds compared
+# byte for byte; then the native fuzzer for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/lib.sh
@@ -9,11 +10,18 @@ cd "$(dirname "$0")/.."
 tree=${BUILD_DIR:-build}
 ensure_packages
 build_tree "$tree"
+build_gcc_tree "$tree-gcc"
 use_wine_prefix "$tree"
 # A program that fails is run once more: under Wine 8 two dialogs coming up on
 # two threads have now and then crashed inside Wine's own modules. A fault of
 # the library fails both runs; every failed run is still printed.
 in_wine_session ctest --test-dir "$tree" --output-on-failure --timeout 900 --repeat until-pass:2
+
+# The package as a driver team receives it.
+run_consumer "$tree" "$tree/install" "$tree-consumer"
+bash scripts/check-package.sh "$tree/install" "$tree/package-check"
+(cd "$tree" && cpack >/dev/null)
+bash scripts/reproduce.sh
 
 native="$tree-native"
 cmake -S fuzz -B "$native" -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
