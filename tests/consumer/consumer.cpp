@@ -60,10 +60,11 @@ BOOL CALLBACK CollectOwnDialog(HWND window, LPARAM context)
     return TRUE;
 }
 
-// Waits for a dialog of this process to come up, reads its caption, closes it
-// as the close box would and waits for it to go. A dialog that never comes
-// up, or never goes, ends the program: a modal call would otherwise wait forever.
-std::wstring CloseNextDialog()
+// Waits for a dialog of this process to come up, reads its caption, ticks the
+// check box tickId when it is not 0, closes it as the close box would and
+// waits for it to go. A dialog that never comes up, or never goes, ends the
+// program: a modal call would otherwise wait forever.
+std::wstring CloseNextDialog(int tickId = 0)
 {
     HWND dialog = nullptr;
     for (ULONGLONG deadline = GetTickCount64() + 20000; dialog == nullptr; Sleep(10)) {
@@ -78,6 +79,9 @@ std::wstring CloseNextDialog()
     }
     wchar_t caption[256] = L"";
     GetWindowTextW(dialog, caption, 256);
+    if (tickId != 0) {
+        SendDlgItemMessageW(dialog, tickId, BM_SETCHECK, BST_CHECKED, 0);
+    }
     PostMessageW(dialog, WM_CLOSE, 0, 0);
     for (ULONGLONG deadline = GetTickCount64() + 20000; IsWindow(dialog); Sleep(10)) {
         if (GetTickCount64() > deadline) {
@@ -132,6 +136,23 @@ int main()
         called.insert("IShowWarningDialog");
         Check(button == IDCANCEL, "IShowWarningDialog returns 2 for the close box");
         Check(caption == SampleString(IDS_WARNING_TITLE), "the warning dialog's caption comes from the sample library");
+    }
+    {
+        WarningDialogRequest request = {};
+        request.showDialog = 1;
+        request.showCheckBox = 1;
+        request.titleStringId = IDS_WARNING_TITLE;
+        request.okStringId = IDS_OK;
+        std::wcscpy(request.messageText, L"Consumer check: the warning dialog with its check box.");
+        std::wcscpy(request.resourceLibraryPath, strings.c_str());
+        constexpr int kDontShowAgainBox = 475;
+        std::thread closer([] { CloseNextDialog(kDontShowAgainBox); });
+        int32_t ticked = -1;
+        const int32_t button = IShowWarningDialogEx(&request, &ticked);
+        closer.join();
+        called.insert("IShowWarningDialogEx");
+        Check(button == IDCANCEL, "IShowWarningDialogEx returns 2 for the close box");
+        Check(ticked == 1, "IShowWarningDialogEx answers the ticked check box");
     }
     {
         DuplexInstructionsRequest request = {};
