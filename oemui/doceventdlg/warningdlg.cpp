@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "common/activationcontext.h"
 #include "common/fieldtext.h"
 #include "common/handles.h"
 #include "common/heapobject.h"
@@ -112,6 +113,7 @@ int32_t RunWarningDialog(WarningDialogRequest* copy)
 
     const HWND owner = GetForegroundWindow();
     const WORD templateId = state->dialog.rightToLeft ? IDD_WARNING_RTL : IDD_WARNING;
+    const ModuleActivationContext themedControls(g_moduleInstance);
     const INT_PTR result = DialogBoxParamW(g_moduleInstance, MAKEINTRESOURCEW(templateId), owner, WarningDialogProc,
                                            reinterpret_cast<LPARAM>(state.get()));
     return static_cast<int32_t>(result);

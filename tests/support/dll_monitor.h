@@ -29,6 +29,8 @@ enum class Api {
     GetWindowRect,
     DialogBoxParamW,
     WinHelpW,
+    CreateActCtxW,
+    ActivateActCtx,
     Count,
 };
 
@@ -43,6 +45,8 @@ enum class Owned {
     PaintDc,
     Library,
     RegistryKey,
+    ActivationContext,
+    ActivationCookie,  // an activation not yet deactivated
     Count,
 };
 
