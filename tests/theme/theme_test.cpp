@@ -279,7 +279,8 @@ TEST_F(ThemeTest, EachPictureFrameIsNamedAfterItsPicture)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         SetLanguage(c.language);
-        DialogCall call(Entry::DuplexInformational, DuplexRequest(c.library, c.bitmaps[0], c.bitmaps[1], c.bitmaps[2]));
+        const DuplexInstructionsRequest request = DuplexRequest(c.library, c.bitmaps[0], c.bitmaps[1], c.bitmaps[2]);
+        DialogCall call(Entry::DuplexInformational, request);
         const HWND dialog = call.WaitDialog();
         ASSERT_NE(dialog, nullptr);
         const int frames[] = {IDC_DUPLEX_STEP1_PICTURE, IDC_DUPLEX_STEP2_PICTURE, IDC_DUPLEX_STEP3_PICTURE};
