@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "common/activationcontext.h"
 #include "common/contexthelp.h"
 #include "common/displayscale.h"
 #include "common/fieldtext.h"
@@ -46,6 +47,50 @@ constexpr size_t kComposedTextUnits = 512;
 // The three picture frames, in the order they are painted.
 constexpr int kPictureFrames[] = {IDC_DUPLEX_STEP1_PICTURE, IDC_DUPLEX_STEP2_PICTURE, IDC_DUPLEX_STEP3_PICTURE};
 
+// What each picture shows, in words for a screen reader: the built-in texts
+// of the strings IDS_PICTURE_NAME_BASE + bitmap ID.
+struct PictureName {
+    WORD bitmapId;
+    const wchar_t* text;
+};
+
+const PictureName kPictureNames[] = {
+    {IDB_ILLUSTRATION_105, L"Paper stack in the output bin, blank side up, with the far corner marked"},
+    {IDB_ILLUSTRATION_106,
+     L"Printed stack being moved from the tray to the bin, with the same edge marked before and after"},
+    {IDB_ILLUSTRATION_107,
+     L"Paper stack on a tray with a paper guide, blank side up, with the far right corner marked"},
+    {IDB_ILLUSTRATION_108, L"Paper stack on a tray with a paper guide, printed side up, with the front edge marked"},
+    {IDB_ILLUSTRATION_109, L"A finger pressing a round button"},
+    {IDB_ILLUSTRATION_110, L"A sheet going into the feed slot, blank side up, with the top edge marked"},
+    {IDB_ILLUSTRATION_111, L"A sheet going into the feed slot, blank side up, with the lower left edge marked"},
+    {IDB_ILLUSTRATION_112, L"A sheet going into the feed slot, printed side up, with the upper left corner marked"},
+    {IDB_ILLUSTRATION_113, L"A sheet going into the feed slot, printed side up, with the right edge marked"},
+    {IDB_ILLUSTRATION_114, L"Paper stack in the front drawer, blank side up, with the far edge marked"},
+    {IDB_ILLUSTRATION_115,
+     L"Paper stack in the front drawer seen from another side, blank side up, with the far edge marked"},
+    {IDB_ILLUSTRATION_116, L"Paper stack in the front drawer, printed side up, with the right corner marked"},
+    {IDB_ILLUSTRATION_117,
+     L"Paper stack in the front drawer, printed side up, with the edge toward the printer marked"},
+    {IDB_ILLUSTRATION_118, L"Paper stack in the front drawer, blank side up, with the middle of the far edge marked"},
+    {IDB_ILLUSTRATION_119,
+     L"Close view of the paper stack in the front drawer, blank side up, with the far edge marked"},
+    {IDB_ILLUSTRATION_120, L"Paper stack in the front drawer, printed side up, with the right edge marked"},
+    {IDB_ILLUSTRATION_121, L"Paper stack in the front drawer, printed side up, with the left edge marked"},
+    {IDB_ILLUSTRATION_122, L"The Continue button on the screen, with the mouse pointer on it"},
+    {IDB_ILLUSTRATION_123, L"A printed sheet being turned over, with the left edge marked"},
+    {IDB_ILLUSTRATION_133, L"A blank sheet being turned over, with the left corner marked"},
+    {IDB_ILLUSTRATION_134, L"A printed sheet being turned over, with the lower right edge marked"},
+    {IDB_ILLUSTRATION_146, L"Paper stack in a flat tray, blank side up, with the far right corner marked"},
+    {IDB_ILLUSTRATION_147, L"Paper stack in the pulled-out paper drawer, blank side up, with the right edge marked"},
+    {IDB_ILLUSTRATION_149, L"Paper stack being turned over in a flat tray, with the same edge marked before and after"},
+    {IDB_ILLUSTRATION_151, L"A blank sheet being turned over, with the right edge marked"},
+    {IDB_ILLUSTRATION_152, L"A printed sheet being turned over, with the right edge marked"},
+    {IDB_ILLUSTRATION_153, L"A finger pressing a key on the printer's control panel"},
+    {IDB_ILLUSTRATION_154, L"Paper stack being turned over, with the same edge marked before and after"},
+    {IDB_ILLUSTRATION_155, L"Paper stack being turned over, with the same edge marked before and after"},
+};
+
 bool IsWaiting(const DuplexInstructionsRequest& request) { return request.waitForContinue != 0; }
 
 // A string of the library, or the built-in text cut to the buffer.
@@ -69,6 +114,13 @@ void SetComposedStep3Text(const ResourceStrings& strings, HWND control)
     used += CopyBoundedText(joined + used, kComposedTextUnits - used, L"\n", 1);
     CopyBoundedText(joined + used, kComposedTextUnits - used, secondLine, kTextBufferUnits);
     SetWindowTextW(control, joined);
+}
+
+void FillFrameBackground(HWND frame, HDC dc)
+{
+    RECT client{};
+    GetClientRect(frame, &client);
+    FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
 }
 
 uint32_t FrameBitmapId(const DuplexInstructionsRequest& request, int frameId)
@@ -149,22 +201,37 @@ void PaintIllustrations(HWND window)
 
 // A picture frame is also repainted on its own, without the dialog (when only
 // the frame was invalidated); it then paints its picture itself instead of
-// the blank static control. The frame keeps the control's procedure in its
-// user data.
+// the static control. Its text is the picture's name for screen readers and
+// is never drawn: the frame paints, prints and takes a new text or state
+// without the static control, which would draw the text at once. The frame
+// keeps the control's procedure in its user data.
 LRESULT CALLBACK PictureFrameProc(HWND frame, UINT message, WPARAM wParam, LPARAM lParam)
 {
     const auto controlProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(frame, GWLP_USERDATA));
-    if (message == WM_PAINT) {
+    switch (message) {
+    case WM_PAINT: {
         const HWND dialog = GetParent(frame);
         const auto* state = reinterpret_cast<const DuplexState*>(GetWindowLongPtrW(dialog, DWLP_USER));
         if (state != nullptr) {
             const int frameId = GetDlgCtrlID(frame);
             PaintIllustration(state->strings, dialog, FrameBitmapId(*state->request, frameId), frameId,
                               g_moduleInstance);
-            return 0;
+        } else {
+            const PaintContext paint(frame);  // not initialised yet: background only
+            FillFrameBackground(frame, paint.get());
         }
+        return 0;
     }
-    return CallWindowProcW(controlProc, frame, message, wParam, lParam);
+    case WM_PRINTCLIENT:
+        FillFrameBackground(frame, reinterpret_cast<HDC>(wParam));
+        return 0;
+    case WM_SETTEXT:
+    case WM_ENABLE:
+    case WM_SYSCOLORCHANGE:
+        return DefWindowProcW(frame, message, wParam, lParam);
+    default:
+        return CallWindowProcW(controlProc, frame, message, wParam, lParam);
+    }
 }
 
 void PaintFramesThemselves(HWND window)
@@ -174,6 +241,20 @@ void PaintFramesThemselves(HWND window)
         if (frame != nullptr) {
             SetWindowLongPtrW(frame, GWLP_USERDATA, GetWindowLongPtrW(frame, GWLP_WNDPROC));
             SetWindowLongPtrW(frame, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&PictureFrameProc));
+        }
+    }
+}
+
+// Each frame's text names its picture (none for a bitmap ID that names no
+// picture of the library), from the caller's library or the built-in words.
+void SetPictureNames(const ResourceStrings& strings, HWND window, const DuplexInstructionsRequest& request)
+{
+    for (const int frameId : kPictureFrames) {
+        const WORD bitmapId = LOWORD(FrameBitmapId(request, frameId));
+        for (const PictureName& name : kPictureNames) {
+            if (name.bitmapId == bitmapId) {
+                strings.SetLocalizedText(IDS_PICTURE_NAME_BASE + bitmapId, GetDlgItem(window, frameId), name.text);
+            }
         }
     }
 }
@@ -200,6 +281,7 @@ void InitializeDuplexDialog(HWND window, DuplexState* state)
         MatchReadingOrderToTexts(window, nullptr, 0);  // every text is the dialog's own
     }
     PaintFramesThemselves(window);
+    SetPictureNames(state->strings, window, *state->request);
     CenterOverForeground(window, PlacementVariant::Unguarded);
     SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
 }
@@ -263,6 +345,7 @@ DWORD WINAPI RunDuplexDialog(LPVOID requestCopy)
 
     const HWND owner = IsWaiting(*copy) ? GetForegroundWindow() : nullptr;
     const WORD templateId = state->strings.rightToLeft ? IDD_DUPLEX_INSTRUCTIONS_RTL : IDD_DUPLEX_INSTRUCTIONS;
+    const ModuleActivationContext themedControls(g_moduleInstance);
     DialogBoxParamW(g_moduleInstance, MAKEINTRESOURCEW(templateId), owner, DuplexDialogProc,
                     reinterpret_cast<LPARAM>(state.get()));
     return 0;

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "common/activationcontext.h"
 #include "common/contexthelp.h"
 #include "common/fieldtext.h"
 #include "common/heapobject.h"
@@ -100,6 +101,7 @@ void ShowJobStorageDialog(JobStorageRequest* copy)
     copyMemory.reset();
 
     const WORD templateId = state->strings.rightToLeft ? IDD_JOB_STORAGE_RTL : IDD_JOB_STORAGE;
+    const ModuleActivationContext themedControls(g_moduleInstance);
     DialogBoxParamW(g_moduleInstance, MAKEINTRESOURCEW(templateId), nullptr, JobStorageDialogProc,
                     reinterpret_cast<LPARAM>(state.get()));
     // The state's destruction deletes the bold font and frees the resource library.

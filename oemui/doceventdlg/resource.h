@@ -63,6 +63,9 @@
 #define IDS_DUPLEX_TITLE             3144
 #define IDS_DUPLEX_EVEN_PAGES_FIRST  3312
 #define IDS_DUPLEX_ODD_PAGES_FIRST   3314
+// The name of each step picture for screen readers: IDS_PICTURE_NAME_BASE
+// plus the picture's bitmap ID (3505 for bitmap 105 ... 3555 for bitmap 155).
+#define IDS_PICTURE_NAME_BASE        3400
 
 // Pop-up help topics in the caller's help file.
 #define IDH_JOB_STORAGE              15220

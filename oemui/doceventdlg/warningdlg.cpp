@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "common/activationcontext.h"
 #include "common/displayscale.h"
 #include "common/fieldtext.h"
 #include "common/handles.h"
@@ -148,6 +149,7 @@ int32_t RunWarningDialog(WarningDialogRequest* copy, bool* checkBoxTicked)
 
     const HWND owner = GetForegroundWindow();
     const WORD templateId = state->dialog.rightToLeft ? IDD_WARNING_RTL : IDD_WARNING;
+    const ModuleActivationContext themedControls(g_moduleInstance);
     const INT_PTR result = DialogBoxParamW(g_moduleInstance, MAKEINTRESOURCEW(templateId), owner, WarningDialogProc,
                                            reinterpret_cast<LPARAM>(state.get()));
     if (checkBoxTicked != nullptr) {

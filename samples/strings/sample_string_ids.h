@@ -83,4 +83,40 @@
 #define IDS_DUPLEX_STEP3_PANEL_OK       3158    /* step 3: OK key on the control panel */
 #define IDS_DUPLEX_STEP3_CLOSE_DRAWER   3159    /* step 3: close the drawer, printing goes on */
 
+/* ---- Two-sided printing instructions: names of the pictures (fixed IDs,
+ *      3400 + the picture's bitmap ID) ------------------------------------
+ * A screen reader reads the name of each step picture.  The dialog asks for
+ * 3400 + the bitmap ID the request names, for the 29 pictures of doceventdlg
+ * (3505 to 3555, with gaps); a missing string shows the built-in English
+ * name, which this sample's English texts equal. */
+#define IDS_PICTURE_NAME_105            3505
+#define IDS_PICTURE_NAME_106            3506
+#define IDS_PICTURE_NAME_107            3507
+#define IDS_PICTURE_NAME_108            3508
+#define IDS_PICTURE_NAME_109            3509
+#define IDS_PICTURE_NAME_110            3510
+#define IDS_PICTURE_NAME_111            3511
+#define IDS_PICTURE_NAME_112            3512
+#define IDS_PICTURE_NAME_113            3513
+#define IDS_PICTURE_NAME_114            3514
+#define IDS_PICTURE_NAME_115            3515
+#define IDS_PICTURE_NAME_116            3516
+#define IDS_PICTURE_NAME_117            3517
+#define IDS_PICTURE_NAME_118            3518
+#define IDS_PICTURE_NAME_119            3519
+#define IDS_PICTURE_NAME_120            3520
+#define IDS_PICTURE_NAME_121            3521
+#define IDS_PICTURE_NAME_122            3522
+#define IDS_PICTURE_NAME_123            3523
+#define IDS_PICTURE_NAME_133            3533
+#define IDS_PICTURE_NAME_134            3534
+#define IDS_PICTURE_NAME_146            3546
+#define IDS_PICTURE_NAME_147            3547
+#define IDS_PICTURE_NAME_149            3549
+#define IDS_PICTURE_NAME_151            3551
+#define IDS_PICTURE_NAME_152            3552
+#define IDS_PICTURE_NAME_153            3553
+#define IDS_PICTURE_NAME_154            3554
+#define IDS_PICTURE_NAME_155            3555
+
 #endif /* DOCEVENTDLG_SAMPLE_STRING_IDS_H */

@@ -362,6 +362,44 @@ INT_PTR WINAPI MonitoredDialogBoxParamW(HINSTANCE instance, LPCWSTR name, HWND o
     return DialogBoxParamW(instance, name, owner, procedure, parameter);
 }
 
+HANDLE WINAPI MonitoredCreateActCtxW(PCACTCTXW request)
+{
+    if (g_shared.Call(Api::CreateActCtxW)) {
+        SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    const HANDLE context = CreateActCtxW(request);
+    if (context != INVALID_HANDLE_VALUE) {
+        g_shared.Add(Owned::ActivationContext, context);
+    }
+    return context;
+}
+
+void WINAPI MonitoredReleaseActCtx(HANDLE context)
+{
+    g_shared.Remove(Owned::ActivationContext, context);
+    ReleaseActCtx(context);
+}
+
+BOOL WINAPI MonitoredActivateActCtx(HANDLE context, ULONG_PTR* cookie)
+{
+    if (g_shared.Call(Api::ActivateActCtx)) {
+        SetLastError(ERROR_SXS_KEY_NOT_FOUND);
+        return FALSE;
+    }
+    const BOOL activated = ActivateActCtx(context, cookie);
+    if (activated) {
+        g_shared.Add(Owned::ActivationCookie, reinterpret_cast<const void*>(*cookie));
+    }
+    return activated;
+}
+
+BOOL WINAPI MonitoredDeactivateActCtx(DWORD flags, ULONG_PTR cookie)
+{
+    g_shared.Remove(Owned::ActivationCookie, reinterpret_cast<const void*>(cookie));
+    return DeactivateActCtx(flags, cookie);
+}
+
 // Never reaches the help engine: records the request and reports success.
 BOOL WINAPI MonitoredWinHelpW(HWND window, LPCWSTR helpFile, UINT command, ULONG_PTR data)
 {
@@ -410,6 +448,10 @@ const Replacement kReplacements[] = {
     {"GetProcAddress", reinterpret_cast<const void*>(&MonitoredGetProcAddress)},
     // Not imported today; watched in case a load by name ever appears.
     {"LoadLibraryW", reinterpret_cast<const void*>(&MonitoredLoadLibraryW), true},
+    {"CreateActCtxW", reinterpret_cast<const void*>(&MonitoredCreateActCtxW)},
+    {"ReleaseActCtx", reinterpret_cast<const void*>(&MonitoredReleaseActCtx)},
+    {"ActivateActCtx", reinterpret_cast<const void*>(&MonitoredActivateActCtx)},
+    {"DeactivateActCtx", reinterpret_cast<const void*>(&MonitoredDeactivateActCtx)},
 };
 
 const char* const kApiNames[] = {"LocalAlloc",      "malloc",          "CreateThread",   "CreateFontW",
@@ -419,6 +461,11 @@ const char* const kApiNames[] = {"LocalAlloc",      "malloc",          "CreateTh
                                  "HtmlHelpExport",  "HtmlHelpW"};
 const char* const kOwnedNames[] = {"LocalMemory", "HeapMemory", "ThreadHandle", "Font",        "Bitmap",
                                    "MemoryDc",    "PaintDc",    "Library",      "RegistryKey", "HtmlHelpModule"};
+                                 "GetWindowRect",   "DialogBoxParamW", "WinHelpW",        "CreateActCtxW",
+                                 "ActivateActCtx"};
+const char* const kOwnedNames[] = {"LocalMemory", "HeapMemory", "ThreadHandle", "Font",       "Bitmap",
+                                   "MemoryDc",    "PaintDc",    "Library",      "RegistryKey",
+                                   "ActivationContext", "ActivationCookie"};
 static_assert(std::size(kApiNames) == static_cast<size_t>(Api::Count), "a name for every call");
 static_assert(std::size(kOwnedNames) == static_cast<size_t>(Owned::Count), "a name for every kind");
 

@@ -36,6 +36,8 @@ enum class Api {
     LoadHtmlHelp,
     HtmlHelpExport,
     HtmlHelpW,
+    CreateActCtxW,
+    ActivateActCtx,
     Count,
 };
 
@@ -51,6 +53,8 @@ enum class Owned {
     Library,
     RegistryKey,
     HtmlHelpModule,  // the stand-in for hhctrl.ocx
+    ActivationContext,
+    ActivationCookie,  // an activation not yet deactivated
     Count,
 };
 
