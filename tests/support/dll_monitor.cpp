@@ -458,13 +458,9 @@ const char* const kApiNames[] = {"LocalAlloc",      "malloc",          "CreateTh
                                  "LoadBitmapW",     "CreateCompatibleDC", "BeginPaint",  "LoadLibraryExW",
                                  "FindResourceExW", "LoadResource",    "RegCreateKeyExW", "RegSetValueExW",
                                  "GetWindowRect",   "DialogBoxParamW", "WinHelpW",       "LoadHtmlHelp",
-                                 "HtmlHelpExport",  "HtmlHelpW"};
+                                 "HtmlHelpExport",  "HtmlHelpW",       "CreateActCtxW",  "ActivateActCtx"};
 const char* const kOwnedNames[] = {"LocalMemory", "HeapMemory", "ThreadHandle", "Font",        "Bitmap",
-                                   "MemoryDc",    "PaintDc",    "Library",      "RegistryKey", "HtmlHelpModule"};
-                                 "GetWindowRect",   "DialogBoxParamW", "WinHelpW",        "CreateActCtxW",
-                                 "ActivateActCtx"};
-const char* const kOwnedNames[] = {"LocalMemory", "HeapMemory", "ThreadHandle", "Font",       "Bitmap",
-                                   "MemoryDc",    "PaintDc",    "Library",      "RegistryKey",
+                                   "MemoryDc",    "PaintDc",    "Library",      "RegistryKey", "HtmlHelpModule",
                                    "ActivationContext", "ActivationCookie"};
 static_assert(std::size(kApiNames) == static_cast<size_t>(Api::Count), "a name for every call");
 static_assert(std::size(kOwnedNames) == static_cast<size_t>(Owned::Count), "a name for every kind");
