@@ -38,30 +38,38 @@ fault_in_module() {
   fi
 }
 
-crash_seen=""
-while kill -0 "$pid" 2>/dev/null; do
-  if [ -z "$crash_seen" ] && grep -q 'wine: Unhandled .*starting debugger' "$log"; then
-    crash_seen=$SECONDS
-  fi
-  if [ -n "$crash_seen" ] && [ $((SECONDS - crash_seen)) -ge "$grace" ] && kill -0 "$pid" 2>/dev/null; then
-    address=$(grep -o 'wine: Unhandled .* at address [0-9A-Fa-f]*' "$log" | head -1 | sed 's/.* //')
-    echo "wine-test: the program was still there ${grace} s after its crash; ending it"
-    if [ -n "$address" ]; then
-      # The mapping that holds the address, and the lowest mapping of the same
-      # file as the module's base.
-      fault_in_module "$((16#$address))"
+# Watches the running program beside it; the program's end is waited for
+# below, so a passing program costs no polling delay.
+watch_for_stuck_crash() {
+  local crash_seen="" address
+  trap '' PIPE  # a reader that went away must not stop the program's end
+  while kill -0 "$pid" 2>/dev/null; do
+    if [ -z "$crash_seen" ] && grep -q 'wine: Unhandled .*starting debugger' "$log"; then
+      crash_seen=$SECONDS
     fi
-    if command -v gdb >/dev/null; then
-      echo "wine-test: stacks of the program's threads:"
-      timeout 120 gdb -batch -nx -p "$pid" -ex 'thread apply all bt 25' 2>/dev/null \
-        | grep -E '^(Thread|#)' || true
+    if [ -n "$crash_seen" ] && [ $((SECONDS - crash_seen)) -ge "$grace" ]; then
+      address=$(grep -o 'wine: Unhandled .* at address [0-9A-Fa-f]*' "$log" | head -1 | sed 's/.* //')
+      echo "wine-test: the program was still there ${grace} s after its crash; ending it"
+      if [ -n "$address" ]; then
+        fault_in_module "$((16#$address))"
+      fi
+      if command -v gdb >/dev/null; then
+        echo "wine-test: stacks of the program's threads:"
+        timeout 120 gdb -batch -nx -p "$pid" -ex 'thread apply all bt 25' 2>/dev/null \
+          | grep -E '^(Thread|#)' || true
+      fi
+      kill -KILL "$pid" 2>/dev/null
+      return
     fi
-    kill -KILL "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
-    exit 1
-  fi
-  sleep 0.2
-done
+    sleep 0.5
+  done
+}
+
+watch_for_stuck_crash &
+watcher=$!
 wait "$pid"
 rc=$?
+kill "$watcher" 2>/dev/null
+wait "$watcher" 2>/dev/null
+# A program ended by the watcher reports the signal (137): a failure.
 exit "$rc"

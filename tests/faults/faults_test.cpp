@@ -253,15 +253,19 @@ void ExpectPlace(HWND dialog, HWND foreground, Place place)
 // checks that only that frame stays plain.
 void ExpectPlainPicture(DllMonitor& monitor, HWND dialog, int plain)
 {
-    Sleep(200);  // the first paints are over
+    // The first paints are over before a load is made to fail: RDW_UPDATENOW
+    // has the dialog's thread paint whatever is pending, and waits for it.
+    RedrawWindow(dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     monitor.Fail(Api::LoadBitmapW, plain, 1);
     const int before = monitor.Calls(Api::LoadBitmapW);
     RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    for (int i = 0; i < 300 && monitor.Calls(Api::LoadBitmapW) < before + 3; ++i) {
+    for (int i = 0; i < 3000 && monitor.Calls(Api::LoadBitmapW) < before + 3; ++i) {
         Sleep(10);
     }
     ASSERT_GE(monitor.Calls(Api::LoadBitmapW), before + 3) << "no repaint";
-    Sleep(100);
+    // The paint that made the last load has returned once the thread takes
+    // its next message.
+    ASSERT_TRUE(WaitUntilPostedHandled(dialog));
     EXPECT_EQ(monitor.Outstanding(Owned::Bitmap), 0);
     EXPECT_EQ(monitor.Outstanding(Owned::MemoryDc), 0);
     const COLORREF face = GetSysColor(COLOR_BTNFACE);

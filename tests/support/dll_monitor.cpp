@@ -13,6 +13,7 @@ struct DllMonitor::Shared {
     int created[static_cast<int>(Owned::Count)] = {};
     std::map<std::pair<int, uintptr_t>, int> outstanding;  // (kind, handle) -> count
     std::vector<HelpCall> helpCalls;
+    std::vector<HANDLE> closedHandles;
 
     // Counts the call and tells whether it is one of those that fail.
     bool Call(Api api)
@@ -64,6 +65,7 @@ struct DllMonitor::Shared {
         for (int& value : created) value = 0;
         outstanding.clear();
         helpCalls.clear();
+        closedHandles.clear();
     }
 };
 
@@ -120,6 +122,10 @@ HANDLE WINAPI MonitoredCreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack
 BOOL WINAPI MonitoredCloseHandle(HANDLE handle)
 {
     g_shared.Remove(Owned::ThreadHandle, handle);
+    {
+        std::lock_guard<std::mutex> guard(g_shared.lock);
+        g_shared.closedHandles.push_back(handle);
+    }
     return CloseHandle(handle);
 }
 
@@ -397,4 +403,10 @@ std::vector<HelpCall> DllMonitor::HelpCalls() const
 {
     std::lock_guard<std::mutex> guard(g_shared.lock);
     return g_shared.helpCalls;
+}
+
+std::vector<HANDLE> DllMonitor::ClosedHandles() const
+{
+    std::lock_guard<std::mutex> guard(g_shared.lock);
+    return g_shared.closedHandles;
 }
