@@ -516,9 +516,9 @@ TEST_F(DuplexDialogTest, EnterAndTheCloseBoxEndItEscapeDoesNot)
                          reinterpret_cast<LPARAM>(GetDlgItem(opened.dialog, IDOK)));
             break;
         }
-        EXPECT_TRUE(WaitForWindowGone(opened.dialog, 5000));
+        EXPECT_TRUE(WaitForWindowGone(opened.dialog, 30000));
         if (call) {
-            EXPECT_TRUE(call->Wait(5000));
+            EXPECT_TRUE(call->Wait(30000));
         }
         EXPECT_TRUE(CloseAndJoin(opened, c.wait == 0));
     }
@@ -553,7 +553,7 @@ TEST_F(DuplexDialogTest, HelpShowsThePopUpTopicOfTheModeAndTheDialogStays)
         EXPECT_TRUE(IsWindow(opened.dialog));
         EXPECT_TRUE(CloseAndJoin(opened, c.wait == 0));
         if (call) {
-            EXPECT_TRUE(call->Wait(5000));
+            EXPECT_TRUE(call->Wait(30000));
         }
     }
 }
@@ -820,7 +820,7 @@ TEST_F(DuplexDialogTest, NothingLeaksWhenTheDialogRunsToItsEnd)
         EXPECT_EQ(monitor.Outstanding(Owned::LocalMemory), 1);
         EXPECT_TRUE(CloseAndJoin(opened, wait == 0));
         if (call) {
-            EXPECT_TRUE(call->Wait(5000));
+            EXPECT_TRUE(call->Wait(30000));
         }
         EXPECT_EQ(monitor.Leaks(), "");
         EXPECT_EQ(monitor.Calls(Api::CreateThread), wait != 0 ? 0 : 1);

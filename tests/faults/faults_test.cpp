@@ -363,24 +363,24 @@ TEST_F(Faults, EachFailureEndsAsDesignedAndLeavesNothingBehind)
         switch (row.target) {
         case Target::Warning:
             call = std::make_unique<BackgroundCall>([&warning] { return ShowWarningDialogExport()(&warning); });
-            dialog = shows ? WaitForDialog(call->threadId(), 5000) : nullptr;
+            dialog = shows ? WaitForDialog(call->threadId(), 30000) : nullptr;
             break;
         case Target::JobStorage: {
             const HANDLE thread = JobStorageDialogExport()(&jobStorage);
             EXPECT_EQ(thread != nullptr, row.threadReturned);
-            dialog = shows ? WaitForDialog(0, 5000) : nullptr;
+            dialog = shows ? WaitForDialog(0, 30000) : nullptr;
             break;
         }
         case Target::DuplexInformational:
             DisplayDialogExport()(&duplex);
-            dialog = shows ? WaitForDialog(0, 5000) : nullptr;
+            dialog = shows ? WaitForDialog(0, 30000) : nullptr;
             break;
         case Target::DuplexWaiting:
             call = std::make_unique<BackgroundCall>([&duplex] {
                 DisplayDialogExport()(&duplex);
                 return intptr_t{0};
             });
-            dialog = shows ? WaitForDialog(call->threadId(), 5000) : nullptr;
+            dialog = shows ? WaitForDialog(call->threadId(), 30000) : nullptr;
             break;
         }
 
@@ -392,10 +392,10 @@ TEST_F(Faults, EachFailureEndsAsDesignedAndLeavesNothingBehind)
                 ExpectPlainPicture(monitor, dialog, row.plainPicture);
             }
             PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
-            EXPECT_TRUE(WaitForWindowGone(dialog, 5000)) << "the dialog did not end";
+            EXPECT_TRUE(WaitForWindowGone(dialog, 30000)) << "the dialog did not end";
         }
         if (call) {
-            EXPECT_TRUE(call->Wait(5000)) << "the export did not return";
+            EXPECT_TRUE(call->Wait(30000)) << "the export did not return";
             if (row.target == Target::Warning) {
                 EXPECT_EQ(call->result(), row.warningResult);
             }

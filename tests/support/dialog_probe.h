@@ -65,4 +65,4 @@ private:
 
 // Ends every dialog of the process with WM_CLOSE and waits for them and their
 // threads to go; for clean-up after a failed case.
-void CloseAllDialogs(DWORD timeoutMs = 5000);
+void CloseAllDialogs(DWORD timeoutMs = 30000);

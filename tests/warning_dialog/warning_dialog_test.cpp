@@ -209,7 +209,7 @@ TEST(WarningDialog, ReturnsTheButtonThatEndedIt)
         ASSERT_NE(warning.dialog(), nullptr);
         test.end(warning);
         EXPECT_EQ(warning.Result(), test.expected);
-        EXPECT_TRUE(WaitForWindowGone(warning.dialog(), 2000));
+        EXPECT_TRUE(WaitForWindowGone(warning.dialog(), 30000));
     }
 }
 
