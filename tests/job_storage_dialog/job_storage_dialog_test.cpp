@@ -455,13 +455,15 @@ TEST_F(JobStorageTest, HelpShowsThePopupTopicAndTheNoticeStays)
 // --- The handles the module keeps ---------------------------------------
 
 // Two notices coming up at the same moment have crashed inside Wine 8, not in
-// the library: Wine's Uniscribe keeps one cache per font for every thread of
-// the process and fills it on first use without a lock, so two threads laying
-// out text in a font for the first time corrupt the process heap
-// ("err:uniscribe:usp10_script_add_language Failed to grow languages array"
-// from both, then a fault in ntdll's heap or gdi32). Windows fills its caches
-// safely. A notice that is already up holds those caches filled, in both of
-// the notice's fonts, while the two come up, so that they only read them.
+// the library: Wine's Uniscribe (part of its gdi32) shares one text layout
+// cache per font among all threads of the process, and does not guard it
+// against two threads that use it at once. Two threads laying out text for the
+// first time (the edit controls do so when the notice sets their texts) read
+// a cache entry through null in init_script_cache (a read at 0x14), corrupt
+// ntdll's heap, or crash in a window procedure while holding the heap's lock,
+// which hangs the process. Windows is safe here. A notice that is already up
+// holds the caches of the notice's fonts, filled, while the two come up, so
+// that they only read them.
 TEST_F(JobStorageTest, TwoCallsTwoDialogsAndTheSlotKeepsTheSecondHandle)
 {
     DllMonitor monitor(DocEventDlgModule());
