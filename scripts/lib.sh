@@ -79,16 +79,20 @@ use_wine_prefix() {
     wine wineboot -i >/dev/null 2>&1 || true
     wineserver -w
   fi
-  local settings="$WINEPREFIX/doceventdlg-settings-2.reg"
+  local settings="$WINEPREFIX/doceventdlg-settings-3.reg"
   if [ ! -f "$settings" ]; then
     # Without a window manager Wine waits about two seconds whenever a dialog
     # closes unless it manages the windows itself; it also draws the frames then.
-    # A program that crashes ends at once with a failure, instead of starting
-    # the debugger and keeping the test run waiting.
+    # A program that crashes starts Wine's debugger in automatic mode, which
+    # prints the fault, the faulting module and a backtrace to the program's own
+    # output and then ends the program; without the crash dialog it never waits
+    # for anyone. (Wine 8 reports exit code 0 for a program ended that way: the
+    # tests' FAIL_REGULAR_EXPRESSION turns the report into a failure.)
     printf '%s\n' 'REGEDIT4' '' \
       '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"' '' \
+      '[HKEY_CURRENT_USER\Software\Wine\WineDbg]' '"ShowCrashDialog"=dword:00000000' '' \
       '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\AeDebug]' \
-      '"Auto"="1"' '"Debugger"="cmd.exe /c exit 1 %ld %ld"' > "$settings.tmp"
+      '"Auto"="1"' '"Debugger"="winedbg --auto %ld %ld"' > "$settings.tmp"
     wine regedit /S "$settings.tmp" >/dev/null 2>&1
     wineserver -w
     mv "$settings.tmp" "$settings"

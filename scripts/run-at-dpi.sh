@@ -19,7 +19,7 @@ use_dpi_wine_prefix "$tree" "$dpi" >&2
 wineserver -p5 </dev/null >/dev/null 2>&1
 wine wineboot </dev/null >/dev/null 2>&1
 rc=0
-wine "$@" || rc=$?
+bash "$(dirname "$0")/wine-test.sh" "$@" || rc=$?
 wineserver -k
 wineserver -w
 exit $rc

@@ -128,14 +128,14 @@ TEST_F(BadInput, WarningWithFullFieldsAtTheEndOfMemory)
 
     DllMonitor monitor(DocEventDlgModule());
     BackgroundCall call([request] { return ShowWarningDialogExport()(request); });
-    const HWND dialog = WaitForDialog(call.threadId(), 5000);
+    const HWND dialog = WaitForDialog(call.threadId(), 30000);
     ASSERT_NE(dialog, nullptr);
     const std::wstring shown = ControlText(dialog, IDC_WARNING_MESSAGE);
     EXPECT_EQ(shown.size(), 1023u);
     EXPECT_EQ(shown, message);
     EXPECT_EQ(ControlText(dialog, IDC_WARNING_DONT_SHOW), L"In the future, do not show this information.");
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
-    ASSERT_TRUE(call.Wait(5000));
+    ASSERT_TRUE(call.Wait(30000));
     EXPECT_EQ(call.result(), IDOK);
     EXPECT_EQ(WaitForNoLeaks(monitor), "");
 }
@@ -167,7 +167,7 @@ TEST_F(BadInput, JobStorageWithFullFieldsAtTheEndOfMemory)
     {
         DllMonitor monitor(DocEventDlgModule());
         ASSERT_NE(JobStorageDialogExport()(request), nullptr);
-        const HWND dialog = WaitForDialog(0, 5000);
+        const HWND dialog = WaitForDialog(0, 30000);
         ASSERT_NE(dialog, nullptr);
         EXPECT_EQ(ControlText(dialog, IDC_JOB_USER_NAME), userName);
         EXPECT_EQ(userName.size(), 16u);
@@ -184,7 +184,7 @@ TEST_F(BadInput, JobStorageWithFullFieldsAtTheEndOfMemory)
         EXPECT_EQ(help[0].helpFile, helpFile);
 
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
-        EXPECT_TRUE(WaitForWindowGone(dialog, 5000));
+        EXPECT_TRUE(WaitForWindowGone(dialog, 30000));
         EXPECT_EQ(WaitForNoLeaks(monitor), "");
     }
     DWORD type = 0;
@@ -221,7 +221,7 @@ TEST_F(BadInput, DuplexWithFullPathsAtTheEndOfMemory)
         } else {
             DisplayDialogExport()(request);
         }
-        const HWND dialog = WaitForDialog(call ? call->threadId() : 0, 5000);
+        const HWND dialog = WaitForDialog(call ? call->threadId() : 0, 30000);
         ASSERT_NE(dialog, nullptr);
         EXPECT_EQ(WindowText(dialog), L"Print on Both Sides Instructions");
         EXPECT_EQ(ControlText(dialog, IDC_DUPLEX_INTRODUCTION).substr(0, 30), L"After the even-numbered pages ");
@@ -231,9 +231,9 @@ TEST_F(BadInput, DuplexWithFullPathsAtTheEndOfMemory)
         EXPECT_EQ(help[0].helpFile, helpFile);
         EXPECT_EQ(help[0].helpFile.size(), 255u);
         PostMessageW(dialog, WM_CLOSE, 0, 0);
-        EXPECT_TRUE(WaitForWindowGone(dialog, 5000));
+        EXPECT_TRUE(WaitForWindowGone(dialog, 30000));
         if (call) {
-            EXPECT_TRUE(call->Wait(5000));
+            EXPECT_TRUE(call->Wait(30000));
         }
         EXPECT_EQ(WaitForNoLeaks(monitor), "");
     }
@@ -247,7 +247,7 @@ TEST_F(BadInput, NullRecordsShowNothing)
     EXPECT_EQ(ShowWarningDialogExport()(nullptr), 0);
     EXPECT_EQ(JobStorageDialogExport()(nullptr), nullptr);
     DisplayDialogExport()(nullptr);
-    Sleep(200);
+    // No thread was started (below), so no dialog can come up later.
     EXPECT_TRUE(ProcessDialogs().empty());
     EXPECT_EQ(monitor.Calls(Api::LocalAlloc), 0);
     EXPECT_EQ(monitor.Calls(Api::CreateThread), 0);
@@ -315,13 +315,13 @@ void ExpectTextsWithLibrary(const std::wstring& library, uint32_t warningTitleId
         SetField(request.messageText, L"Bad library");
         SetField(request.resourceLibraryPath, library);
         BackgroundCall call([&request] { return ShowWarningDialogExport()(&request); });
-        const HWND dialog = WaitForDialog(call.threadId(), 5000);
+        const HWND dialog = WaitForDialog(call.threadId(), 30000);
         ASSERT_NE(dialog, nullptr);
         for (const TextCheck& check : warningTexts) {
             EXPECT_EQ(Shown(dialog, check.control), check.text) << "control " << check.control;
         }
         PostMessageW(dialog, WM_CLOSE, 0, 0);
-        ASSERT_TRUE(call.Wait(5000));
+        ASSERT_TRUE(call.Wait(30000));
         EXPECT_EQ(call.result(), IDCANCEL);
     }
     {
@@ -330,13 +330,13 @@ void ExpectTextsWithLibrary(const std::wstring& library, uint32_t warningTitleId
         SetField(request.userName, L"anna");
         SetField(request.resourceLibraryPath, library);
         ASSERT_NE(JobStorageDialogExport()(&request), nullptr);
-        const HWND dialog = WaitForDialog(0, 5000);
+        const HWND dialog = WaitForDialog(0, 30000);
         ASSERT_NE(dialog, nullptr);
         for (const TextCheck& check : jobTexts) {
             EXPECT_EQ(Shown(dialog, check.control), check.text) << "control " << check.control;
         }
         PostMessageW(dialog, WM_CLOSE, 0, 0);  // closing writes nothing
-        EXPECT_TRUE(WaitForWindowGone(dialog, 5000));
+        EXPECT_TRUE(WaitForWindowGone(dialog, 30000));
     }
     {
         SCOPED_TRACE("duplex");
@@ -346,13 +346,13 @@ void ExpectTextsWithLibrary(const std::wstring& library, uint32_t warningTitleId
         request.step1StringId = step1StringId;
         request.step3StringId = IDS_DUPLEX_INSERT_IN_TRAY;
         DisplayDialogExport()(&request);
-        const HWND dialog = WaitForDialog(0, 5000);
+        const HWND dialog = WaitForDialog(0, 30000);
         ASSERT_NE(dialog, nullptr);
         for (const TextCheck& check : duplexTexts) {
             EXPECT_EQ(Shown(dialog, check.control), check.text) << "control " << check.control;
         }
         PostMessageW(dialog, WM_CLOSE, 0, 0);
-        EXPECT_TRUE(WaitForWindowGone(dialog, 5000));
+        EXPECT_TRUE(WaitForWindowGone(dialog, 30000));
     }
     EXPECT_EQ(WaitForNoLeaks(monitor), "");
 }
@@ -518,14 +518,14 @@ TEST_F(BadInput, RandomRecords)
             }
             BackgroundCall call([&request] { return ShowWarningDialogExport()(&request); });
             if (request.showDialog == 1) {
-                const HWND dialog = WaitForDialog(call.threadId(), 5000);
+                const HWND dialog = WaitForDialog(call.threadId(), 30000);
                 ASSERT_NE(dialog, nullptr) << "no dialog";
                 ++shown;
                 PostMessageW(dialog, WM_CLOSE, 0, 0);
-                ASSERT_TRUE(call.Wait(5000)) << "hangs";
+                ASSERT_TRUE(call.Wait(30000)) << "hangs";
                 EXPECT_EQ(call.result(), IDCANCEL);
             } else {
-                ASSERT_TRUE(call.Wait(5000)) << "hangs";
+                ASSERT_TRUE(call.Wait(30000)) << "hangs";
                 EXPECT_EQ(call.result(), 0);
             }
         }
@@ -541,11 +541,11 @@ TEST_F(BadInput, RandomRecords)
             TameText(request.locationLine2);
             TameText(request.locationLine3);
             ASSERT_NE(JobStorageDialogExport()(&request), nullptr);
-            const HWND dialog = WaitForDialog(0, 5000);
+            const HWND dialog = WaitForDialog(0, 30000);
             ASSERT_NE(dialog, nullptr) << "no dialog";
             ++shown;
             PostMessageW(dialog, WM_CLOSE, 0, 0);  // never OK: a random key would be written
-            ASSERT_TRUE(WaitForWindowGone(dialog, 5000)) << "hangs";
+            ASSERT_TRUE(WaitForWindowGone(dialog, 30000)) << "hangs";
         }
         for (int i = 0; i < kDuplex; ++i) {
             SCOPED_TRACE("seed " + std::to_string(seed) + ", duplex " + std::to_string(i));
@@ -568,13 +568,13 @@ TEST_F(BadInput, RandomRecords)
             } else {
                 DisplayDialogExport()(&request);
             }
-            const HWND dialog = WaitForDialog(call ? call->threadId() : 0, 5000);
+            const HWND dialog = WaitForDialog(call ? call->threadId() : 0, 30000);
             ASSERT_NE(dialog, nullptr) << "no dialog";
             ++shown;
             PostMessageW(dialog, WM_CLOSE, 0, 0);
-            ASSERT_TRUE(WaitForWindowGone(dialog, 5000)) << "hangs";
+            ASSERT_TRUE(WaitForWindowGone(dialog, 30000)) << "hangs";
             if (call) {
-                ASSERT_TRUE(call->Wait(5000)) << "hangs";
+                ASSERT_TRUE(call->Wait(30000)) << "hangs";
             }
         }
         EXPECT_EQ(WaitForNoLeaks(monitor), "");

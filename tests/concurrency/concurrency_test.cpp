@@ -239,7 +239,7 @@ TEST(Concurrency, SixtyFourDialogsOpenAtOnceWhileThreadsComeAndGo)
                     DisplayDialogExport()(&request);
                     ++startedThreads;
                 }
-                const ULONGLONG deadline = GetTickCount64() + 10000;
+                const ULONGLONG deadline = GetTickCount64() + kTimeoutMs;
                 while (ReadyDialogs().size() <= before) {
                     if (GetTickCount64() >= deadline) {
                         ++unseen;
@@ -253,7 +253,7 @@ TEST(Concurrency, SixtyFourDialogsOpenAtOnceWhileThreadsComeAndGo)
     for (std::thread& caller : callers) {
         caller.join();
     }
-    EXPECT_EQ(unseen.load(), 0) << "dialogs that did not appear within 10 s of their call";
+    EXPECT_EQ(unseen.load(), 0) << "dialogs that did not appear within " << kTimeoutMs << " ms of their call";
 
     // Every dialog appears.
     std::vector<HWND> dialogs;
@@ -280,7 +280,7 @@ TEST(Concurrency, SixtyFourDialogsOpenAtOnceWhileThreadsComeAndGo)
 
     // Threads that end while the dialogs run close the stored handles; the
     // dialogs keep running.
-    EXPECT_TRUE(churn.WaitForMore(20, 10000));
+    EXPECT_TRUE(churn.WaitForMore(20, kTimeoutMs));
     EXPECT_EQ(monitor.Outstanding(Owned::ThreadHandle), 0) << "handles left in the slots after thread detaches";
     EXPECT_EQ(ReadyDialogs().size(), dialogs.size()) << "a dialog ended when its handle was closed";
     for (HANDLE thread : dialogThreads) {

@@ -253,15 +253,19 @@ void ExpectPlace(HWND dialog, HWND foreground, Place place)
 // checks that only that frame stays plain.
 void ExpectPlainPicture(DllMonitor& monitor, HWND dialog, int plain)
 {
-    Sleep(200);  // the first paints are over
+    // The first paints are over before a load is made to fail: RDW_UPDATENOW
+    // has the dialog's thread paint whatever is pending, and waits for it.
+    RedrawWindow(dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     monitor.Fail(Api::LoadBitmapW, plain, 1);
     const int before = monitor.Calls(Api::LoadBitmapW);
     RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    for (int i = 0; i < 300 && monitor.Calls(Api::LoadBitmapW) < before + 3; ++i) {
+    for (int i = 0; i < 3000 && monitor.Calls(Api::LoadBitmapW) < before + 3; ++i) {
         Sleep(10);
     }
     ASSERT_GE(monitor.Calls(Api::LoadBitmapW), before + 3) << "no repaint";
-    Sleep(100);
+    // The paint that made the last load has returned once the thread takes
+    // its next message.
+    ASSERT_TRUE(WaitUntilPostedHandled(dialog));
     EXPECT_EQ(monitor.Outstanding(Owned::Bitmap), 0);
     EXPECT_EQ(monitor.Outstanding(Owned::MemoryDc), 0);
     const COLORREF face = GetSysColor(COLOR_BTNFACE);
@@ -359,24 +363,24 @@ TEST_F(Faults, EachFailureEndsAsDesignedAndLeavesNothingBehind)
         switch (row.target) {
         case Target::Warning:
             call = std::make_unique<BackgroundCall>([&warning] { return ShowWarningDialogExport()(&warning); });
-            dialog = shows ? WaitForDialog(call->threadId(), 5000) : nullptr;
+            dialog = shows ? WaitForDialog(call->threadId(), 30000) : nullptr;
             break;
         case Target::JobStorage: {
             const HANDLE thread = JobStorageDialogExport()(&jobStorage);
             EXPECT_EQ(thread != nullptr, row.threadReturned);
-            dialog = shows ? WaitForDialog(0, 5000) : nullptr;
+            dialog = shows ? WaitForDialog(0, 30000) : nullptr;
             break;
         }
         case Target::DuplexInformational:
             DisplayDialogExport()(&duplex);
-            dialog = shows ? WaitForDialog(0, 5000) : nullptr;
+            dialog = shows ? WaitForDialog(0, 30000) : nullptr;
             break;
         case Target::DuplexWaiting:
             call = std::make_unique<BackgroundCall>([&duplex] {
                 DisplayDialogExport()(&duplex);
                 return intptr_t{0};
             });
-            dialog = shows ? WaitForDialog(call->threadId(), 5000) : nullptr;
+            dialog = shows ? WaitForDialog(call->threadId(), 30000) : nullptr;
             break;
         }
 
@@ -388,10 +392,10 @@ TEST_F(Faults, EachFailureEndsAsDesignedAndLeavesNothingBehind)
                 ExpectPlainPicture(monitor, dialog, row.plainPicture);
             }
             PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
-            EXPECT_TRUE(WaitForWindowGone(dialog, 5000)) << "the dialog did not end";
+            EXPECT_TRUE(WaitForWindowGone(dialog, 30000)) << "the dialog did not end";
         }
         if (call) {
-            EXPECT_TRUE(call->Wait(5000)) << "the export did not return";
+            EXPECT_TRUE(call->Wait(30000)) << "the export did not return";
             if (row.target == Target::Warning) {
                 EXPECT_EQ(call->result(), row.warningResult);
             }

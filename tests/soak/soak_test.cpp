@@ -194,7 +194,7 @@ private:
     {
         const int bitmapsBefore = monitor_.Created(Owned::Bitmap);
         const int paintsBefore = monitor_.Created(Owned::PaintDc);
-        const ULONGLONG deadline = GetTickCount64() + 2000;
+        const ULONGLONG deadline = GetTickCount64() + 30000;
         int bitmaps = 0;
         int paints = 0;
         for (int attempt = 0;; ++attempt) {

@@ -27,6 +27,23 @@ BOOL CALLBACK CollectThreadDialog(HWND window, LPARAM context)
     return TRUE;
 }
 
+// A message posted behind the others; the hook on the window's thread signals
+// the event in its lParam when the thread takes it from the queue.
+UINT PostedMarker()
+{
+    static const UINT marker = RegisterWindowMessageW(L"DocEventDlgTestPostedMarker");
+    return marker;
+}
+
+LRESULT CALLBACK SeePostedMarker(int code, WPARAM removal, LPARAM lParam)
+{
+    const auto* message = reinterpret_cast<const MSG*>(lParam);
+    if (code == HC_ACTION && removal == PM_REMOVE && message->message == PostedMarker()) {
+        SetEvent(reinterpret_cast<HANDLE>(message->lParam));
+    }
+    return CallNextHookEx(nullptr, code, removal, lParam);
+}
+
 }  // namespace
 
 std::vector<HWND> ProcessDialogs()
@@ -100,6 +117,44 @@ void PressKey(HWND dialog, WORD virtualKey)
     PostMessageW(target, WM_KEYUP, virtualKey, static_cast<LPARAM>(0xC0000001u));
 }
 
+bool WaitUntilPostedHandled(HWND window, DWORD timeoutMs)
+{
+    const DWORD threadId = GetWindowThreadProcessId(window, nullptr);
+    if (threadId == 0) {
+        return false;
+    }
+    const HANDLE seen = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    const HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, threadId);
+    const HHOOK hook = SetWindowsHookExW(WH_GETMESSAGE, SeePostedMarker, nullptr, threadId);
+    bool handled = false;
+    if (seen != nullptr && thread != nullptr && hook != nullptr &&
+        PostMessageW(window, PostedMarker(), 0, reinterpret_cast<LPARAM>(seen))) {
+        const HANDLE waits[] = {seen, thread};
+        const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+        for (;;) {
+            const DWORD result = WaitForMultipleObjects(2, waits, FALSE, 50);
+            if (result == WAIT_OBJECT_0) {
+                handled = true;
+                break;
+            }
+            // A window that is destroyed drops what is still queued for it.
+            if (result != WAIT_TIMEOUT || !IsWindow(window) || GetTickCount64() >= deadline) {
+                break;
+            }
+        }
+    }
+    if (hook != nullptr) {
+        UnhookWindowsHookEx(hook);
+    }
+    if (thread != nullptr) {
+        CloseHandle(thread);
+    }
+    if (seen != nullptr) {
+        CloseHandle(seen);
+    }
+    return handled;
+}
+
 BackgroundCall::BackgroundCall(std::function<intptr_t()> call) : call_(std::move(call))
 {
     thread_ = CreateThread(nullptr, 0, Run, this, 0, &threadId_);
@@ -137,11 +192,26 @@ DWORD WINAPI BackgroundCall::Run(void* self)
 
 void CloseAllDialogs(DWORD timeoutMs)
 {
+    // The dialogs' threads are waited for too: a thread that ends later would
+    // detach in the middle of the next case, and every detach closes the
+    // thread handles the library keeps.
+    std::vector<HANDLE> threads;
     for (HWND dialog : ProcessDialogs()) {
+        const DWORD threadId = GetWindowThreadProcessId(dialog, nullptr);
+        if (threadId != GetCurrentThreadId()) {
+            if (const HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, threadId)) {
+                threads.push_back(thread);
+            }
+        }
         PostMessageW(dialog, WM_CLOSE, 0, 0);
     }
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     while (!ProcessDialogs().empty() && GetTickCount64() < deadline) {
         Sleep(10);
+    }
+    for (HANDLE thread : threads) {
+        const ULONGLONG now = GetTickCount64();
+        WaitForSingleObject(thread, now < deadline ? static_cast<DWORD>(deadline - now) : 0);
+        CloseHandle(thread);
     }
 }

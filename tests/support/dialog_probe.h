@@ -33,6 +33,12 @@ RECT ControlRect(HWND dialog, int controlId);
 // Presses a key in the dialog as the user would: posted to the focused control.
 void PressKey(HWND dialog, WORD virtualKey);
 
+// Waits until the thread of window has taken from its queue, and so dispatched,
+// every message posted to it before this call (a sent message would not do:
+// sent messages overtake posted ones). True when it did; false when the window
+// or its thread went away first, or after timeoutMs.
+bool WaitUntilPostedHandled(HWND window, DWORD timeoutMs = 10000);
+
 // Runs a call on a thread of its own, so that a modal dialog it opens can be
 // driven from the test's thread.
 class BackgroundCall {
@@ -57,6 +63,6 @@ private:
     DWORD threadId_ = 0;
 };
 
-// Ends every dialog of the process with WM_CLOSE and waits for them to go;
-// for clean-up after a failed case.
-void CloseAllDialogs(DWORD timeoutMs = 5000);
+// Ends every dialog of the process with WM_CLOSE and waits for them and their
+// threads to go; for clean-up after a failed case.
+void CloseAllDialogs(DWORD timeoutMs = 30000);

@@ -16,6 +16,7 @@ struct DllMonitor::Shared {
     std::map<std::pair<int, uintptr_t>, int> outstanding;  // (kind, handle) -> count
     std::vector<HelpCall> helpCalls;
     std::vector<LibraryLoad> loads;
+    std::vector<HANDLE> closedHandles;
 
     // Counts the call and tells whether it is one of those that fail.
     bool Call(Api api)
@@ -68,6 +69,7 @@ struct DllMonitor::Shared {
         outstanding.clear();
         helpCalls.clear();
         loads.clear();
+        closedHandles.clear();
     }
 
     void RecordHelp(const HelpCall& call)
@@ -130,6 +132,10 @@ HANDLE WINAPI MonitoredCreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack
 BOOL WINAPI MonitoredCloseHandle(HANDLE handle)
 {
     g_shared.Remove(Owned::ThreadHandle, handle);
+    {
+        std::lock_guard<std::mutex> guard(g_shared.lock);
+        g_shared.closedHandles.push_back(handle);
+    }
     return CloseHandle(handle);
 }
 
@@ -541,4 +547,10 @@ std::vector<LibraryLoad> DllMonitor::LibraryLoads() const
 {
     std::lock_guard<std::mutex> guard(g_shared.lock);
     return g_shared.loads;
+}
+
+std::vector<HANDLE> DllMonitor::ClosedHandles() const
+{
+    std::lock_guard<std::mutex> guard(g_shared.lock);
+    return g_shared.closedHandles;
 }

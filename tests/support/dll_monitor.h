@@ -100,6 +100,12 @@ public:
     std::vector<HelpCall> HelpCalls() const;
     std::vector<LibraryLoad> LibraryLoads() const;
 
+    // Every handle the library passed to CloseHandle since the monitor
+    // started, in order. A handle's value is reused by the next handle anything
+    // in the process opens, so whether a value is still valid says nothing
+    // about whether the library closed it; this list does.
+    std::vector<HANDLE> ClosedHandles() const;
+
     struct Shared;  // the state the replacements reach
 
 private:

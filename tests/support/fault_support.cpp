@@ -54,7 +54,7 @@ ForegroundWindow::~ForegroundWindow()
 bool ForegroundWindow::Activate() const
 {
     SetForegroundWindow(window_);
-    for (int i = 0; i < 100 && GetForegroundWindow() != window_; ++i) {
+    for (int i = 0; i < 1000 && GetForegroundWindow() != window_; ++i) {
         Sleep(10);
     }
     return GetForegroundWindow() == window_;

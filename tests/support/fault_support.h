@@ -14,7 +14,7 @@ class DllMonitor;
 
 // Waits until monitor reports nothing outstanding, ending a bare thread each
 // round (its detach makes the library close the handles its slots hold). Returns what is still outstanding at the deadline ("" when nothing).
-std::string WaitForNoLeaks(const DllMonitor& monitor, DWORD timeoutMs = 5000);
+std::string WaitForNoLeaks(const DllMonitor& monitor, DWORD timeoutMs = 30000);
 
 // A plain top-level window on a thread of its own that pumps messages, so
 // that dialogs owned by it never wait for the test's thread.

@@ -73,7 +73,7 @@ public:
     bool finished() const { return call_.finished(); }
 
     // The export's result, or kStillOpen when it has not returned in time.
-    intptr_t Result(DWORD timeoutMs = 5000) { return call_.Wait(timeoutMs) ? call_.result() : kStillOpen; }
+    intptr_t Result(DWORD timeoutMs = 30000) { return call_.Wait(timeoutMs) ? call_.result() : kStillOpen; }
 
     void Post(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const
     {
@@ -81,15 +81,12 @@ public:
     }
     void Click(int control) const { PostMessageW(GetDlgItem(dialog_, control), BM_CLICK, 0, 0); }
 
-    // Gives the dialog's thread time to act on what was posted, and tells
-    // whether the dialog is still there.
+    // Waits until the dialog's thread has handled what was posted, and tells
+    // whether the dialog is still there. A dialog those messages ended is
+    // destroyed before its thread takes another message from the queue.
     bool StillOpenAfterPosting()
     {
-        // The sent message proves the dialog's thread is pumping; sent
-        // messages may overtake posted ones, so the posted ones get a grace
-        // period after it.
-        SendMessageTimeoutW(dialog_, WM_NULL, 0, 0, SMTO_BLOCK, 2000, nullptr);
-        return !call_.Wait(250) && IsWindow(dialog_);
+        return WaitUntilPostedHandled(dialog_) && IsWindow(dialog_) && !call_.finished();
     }
 
 private:
@@ -212,7 +209,7 @@ TEST(WarningDialog, ReturnsTheButtonThatEndedIt)
         ASSERT_NE(warning.dialog(), nullptr);
         test.end(warning);
         EXPECT_EQ(warning.Result(), test.expected);
-        EXPECT_TRUE(WaitForWindowGone(warning.dialog(), 2000));
+        EXPECT_TRUE(WaitForWindowGone(warning.dialog(), 30000));
     }
 }
 

@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# Runs one Windows test program under Wine for CTest: wine-test.sh <program.exe> [arguments]
+#
+# A program that crashes normally gets Wine's debugger (set up by use_wine_prefix),
+# which prints the fault, the faulting module and a backtrace and ends it. A
+# crash inside the process heap leaves the heap's lock held, and then the
+# program can start neither the debugger nor its own exit; a crash inside a
+# window procedure is ignored by Wine and can leave a lock held the same way.
+# Either would wait until CTest's timeout. So when the program is still there
+# some time after Wine announced the crash, or a thread has waited as long for
+# a lock, this names the module that holds the faulting address, prints the
+# threads' stacks through gdb when gdb is installed, and ends the program,
+# which fails it.
+set -uo pipefail
+
+grace=${WINE_CRASH_GRACE_SECONDS:-60}
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+
+# Wine's load trace gives every module's base, for naming a faulting module,
+# and its exception trace the address of every exception; both go to the log
+# only. Its error lines (a lock waited for too long, an exception it ignored)
+# are shown.
+export WINEDEBUG="${WINEDEBUG:+$WINEDEBUG,}+loaddll,+seh,err+sync"
+wine "$@" > >(tee "$log" | grep --line-buffered -v -E ':loaddll:|:trace:seh:|:warn:seh:') 2>&1 &
+pid=$!
+
+# Names the module that holds address $1: the one loaded at the highest base
+# at or below it, from Wine's load trace in the log.
+fault_in_module() {
+  local want=$1 name="" best=-1 path base
+  while read -r path base; do
+    base=$((16#$base))
+    if [ "$base" -le "$want" ] && [ "$base" -gt "$best" ]; then
+      best=$base; name=$path
+    fi
+  done < <(sed -n 's/.*:loaddll:.*Loaded L"\(.*\)" at \([0-9A-Fa-f]*\).*/\1 \2/p' "$log" | sed 's/.*\\//')
+  if [ -z "$name" ]; then
+    printf 'wine-test: faulting address 0x%x is in no loaded module\n' "$want"
+  else
+    printf 'wine-test: faulting address 0x%x is in %s at +0x%x\n' "$want" "$name" $((want - best))
+  fi
+}
+
+# Names where the program crashed, prints its threads' stacks and ends it.
+end_stuck_program() {
+  local reason=$1 address=$2
+  echo "wine-test: $reason; ending the program"
+  if [ -n "$address" ]; then
+    fault_in_module "$((16#$address))"
+  fi
+  if command -v gdb >/dev/null; then
+    echo "wine-test: stacks of the program's threads:"
+    timeout 120 gdb -batch -nx -p "$pid" -ex 'thread apply all bt 25' 2>/dev/null \
+      | grep -E '^(Thread|#)' || true
+  fi
+  kill -KILL "$pid" 2>/dev/null
+}
+
+# Watches the running program beside it; the program's end is waited for
+# below, so a passing program costs no polling delay. Two signs of a program
+# that cannot end: Wine announced a crash and the program is still there after
+# the grace period, or a thread has waited for a lock that long (Wine says so),
+# whose holder crashed in a window procedure (Wine ignores such exceptions)
+# or is deadlocked.
+watch_for_stuck_crash() {
+  local crash_seen="" lock_seen="" address
+  trap '' PIPE  # a reader that went away must not stop the program's end
+  while kill -0 "$pid" 2>/dev/null; do
+    if [ -z "$crash_seen" ] && grep -q 'wine: Unhandled .*starting debugger' "$log"; then
+      crash_seen=$SECONDS
+    fi
+    # Wine reports a lock waited for 5 s, then again every 60 s.
+    if [ -z "$lock_seen" ] && grep -q 'err:sync:RtlpWaitForCriticalSection.*wait timed out' "$log"; then
+      lock_seen=$SECONDS
+    fi
+    if [ -n "$crash_seen" ] && [ $((SECONDS - crash_seen)) -ge "$grace" ]; then
+      address=$(grep -o 'wine: Unhandled .* at address [0-9A-Fa-f]*' "$log" | head -1 | sed 's/.* //')
+      end_stuck_program "the program was still there ${grace} s after its crash" "$address"
+      return
+    fi
+    if [ -n "$lock_seen" ] && [ $((SECONDS - lock_seen)) -ge "$grace" ]; then
+      address=$(sed -n 's/.*:seh:dispatch_exception code=c0000005 .*addr=\([0-9A-Fa-f]*\).*/\1/p' "$log" | tail -1)
+      [ -z "$address" ] || echo "wine-test: the last access violation was at 0x$address"
+      end_stuck_program "a thread has waited $((grace + 5)) s for a lock whose holder crashed or is deadlocked" \
+        "$address"
+      return
+    fi
+    sleep 0.5
+  done
+}
+
+watch_for_stuck_crash &
+watcher=$!
+wait "$pid"
+rc=$?
+kill "$watcher" 2>/dev/null
+wait "$watcher" 2>/dev/null
+# A program ended by the watcher reports the signal (137): a failure.
+exit "$rc"
