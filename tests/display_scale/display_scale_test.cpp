@@ -120,19 +120,6 @@ const PictureCase kPictureCases[] = {
     {"a larger picture named itself, an unknown ID", 0x0409, {IDB_ILLUSTRATION_105_2X, 999, 109}, {0, 0, 109}},
 };
 
-// Waits until the dialog and its controls have no part left to paint.
-void WaitUntilPainted(HWND dialog)
-{
-    const ULONGLONG deadline = GetTickCount64() + 3000;
-    for (int quiet = 0; quiet < 3 && GetTickCount64() < deadline; Sleep(30)) {
-        bool pending = GetUpdateRect(dialog, nullptr, FALSE) != FALSE;
-        for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-            pending = pending || GetUpdateRect(child, nullptr, FALSE) != FALSE;
-        }
-        quiet = pending ? 0 : quiet + 1;
-    }
-}
-
 HWND OpenDuplex(const PictureCase& c)
 {
     DuplexInstructionsRequest request{};

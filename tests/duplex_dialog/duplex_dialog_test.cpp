@@ -131,27 +131,6 @@ bool CloseAndJoin(Opened& opened, bool ownThread = true)
     return ok;
 }
 
-// Has the dialog's thread paint every part of the dialog and its controls
-// that is invalid, and returns when nothing is left to paint. RDW_UPDATENOW
-// sends the paint messages, to another thread's windows too, and waits for
-// them; it is repeated while anything is still invalid, for paints that an
-// earlier one caused.
-void WaitUntilPainted(HWND dialog)
-{
-    const ULONGLONG deadline = GetTickCount64() + 30000;
-    for (;;) {
-        RedrawWindow(dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-        bool pending = GetUpdateRect(dialog, nullptr, FALSE) != FALSE;
-        for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-            pending = pending || GetUpdateRect(child, nullptr, FALSE) != FALSE;
-        }
-        if (!pending || GetTickCount64() >= deadline) {
-            return;
-        }
-        Sleep(10);
-    }
-}
-
 bool IsRightToLeft(HWND dialog) { return (GetWindowLongW(dialog, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0; }
 
 // A top-level window on a thread of its own, which keeps its messages flowing

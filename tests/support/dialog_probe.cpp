@@ -215,3 +215,22 @@ void CloseAllDialogs(DWORD timeoutMs)
         CloseHandle(thread);
     }
 }
+
+// RDW_UPDATENOW sends the paint messages, to another thread's windows too,
+// and waits for them; it is repeated while anything is still invalid, for
+// paints that an earlier one caused.
+void WaitUntilPainted(HWND dialog)
+{
+    const ULONGLONG deadline = GetTickCount64() + 30000;
+    for (;;) {
+        RedrawWindow(dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        bool pending = GetUpdateRect(dialog, nullptr, FALSE) != FALSE;
+        for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+            pending = pending || GetUpdateRect(child, nullptr, FALSE) != FALSE;
+        }
+        if (!pending || GetTickCount64() >= deadline) {
+            return;
+        }
+        Sleep(10);
+    }
+}

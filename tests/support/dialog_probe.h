@@ -39,6 +39,10 @@ void PressKey(HWND dialog, WORD virtualKey);
 // or its thread went away first, or after timeoutMs.
 bool WaitUntilPostedHandled(HWND window, DWORD timeoutMs = 10000);
 
+// Has the dialog's thread paint every part of the dialog and its controls
+// that is invalid, and returns when nothing is left to paint (or after 30 s).
+void WaitUntilPainted(HWND dialog);
+
 // Runs a call on a thread of its own, so that a modal dialog it opens can be
 // driven from the test's thread.
 class BackgroundCall {
