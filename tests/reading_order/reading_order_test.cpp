@@ -288,6 +288,13 @@ TEST(ReadingOrder, EachControlIsDrawnInTheOrderOfItsText)
         }
         const HWND dialog = WaitForDialog(0, 10000, std::set<HWND>(open.begin(), open.end()));
         ASSERT_NE(dialog, nullptr);
+        // The dialog's thread has painted everything and waits before the
+        // checks start: its own first paint would otherwise erase a control
+        // just painted for capture, and the reference drawings of this thread
+        // would lay out text while that thread does (Wine 8's Uniscribe caches
+        // are not safe for two threads that fill them at once: a crash in
+        // gdi32's script cache, or a lock left held).
+        WaitUntilPainted(dialog);
         for (const Check& check : c.checks) {
             ExpectDrawnOrder(dialog, check);
         }
