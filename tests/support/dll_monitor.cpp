@@ -181,6 +181,26 @@ HDC WINAPI MonitoredCreateCompatibleDC(HDC dc)
     return memory;
 }
 
+HBITMAP WINAPI MonitoredCreateCompatibleBitmap(HDC dc, int width, int height)
+{
+    const HBITMAP bitmap = CreateCompatibleBitmap(dc, width, height);
+    g_shared.Add(Owned::Bitmap, bitmap);
+    return bitmap;
+}
+
+HDC WINAPI MonitoredGetDC(HWND window)
+{
+    const HDC dc = GetDC(window);
+    g_shared.Add(Owned::WindowDc, dc);
+    return dc;
+}
+
+int WINAPI MonitoredReleaseDC(HWND window, HDC dc)
+{
+    g_shared.Remove(Owned::WindowDc, dc);
+    return ReleaseDC(window, dc);
+}
+
 BOOL WINAPI MonitoredDeleteDC(HDC dc)
 {
     g_shared.Remove(Owned::MemoryDc, dc);
@@ -438,6 +458,9 @@ const Replacement kReplacements[] = {
     {"DeleteObject", reinterpret_cast<const void*>(&MonitoredDeleteObject)},
     {"LoadBitmapW", reinterpret_cast<const void*>(&MonitoredLoadBitmapW)},
     {"CreateCompatibleDC", reinterpret_cast<const void*>(&MonitoredCreateCompatibleDC)},
+    {"CreateCompatibleBitmap", reinterpret_cast<const void*>(&MonitoredCreateCompatibleBitmap)},
+    {"GetDC", reinterpret_cast<const void*>(&MonitoredGetDC)},
+    {"ReleaseDC", reinterpret_cast<const void*>(&MonitoredReleaseDC)},
     {"DeleteDC", reinterpret_cast<const void*>(&MonitoredDeleteDC)},
     {"BeginPaint", reinterpret_cast<const void*>(&MonitoredBeginPaint)},
     {"EndPaint", reinterpret_cast<const void*>(&MonitoredEndPaint)},
@@ -466,7 +489,7 @@ const char* const kApiNames[] = {"LocalAlloc",      "malloc",          "CreateTh
                                  "GetWindowRect",   "DialogBoxParamW", "WinHelpW",       "LoadHtmlHelp",
                                  "HtmlHelpExport",  "HtmlHelpW",       "CreateActCtxW",  "ActivateActCtx"};
 const char* const kOwnedNames[] = {"LocalMemory", "HeapMemory", "ThreadHandle", "Font",        "Bitmap",
-                                   "MemoryDc",    "PaintDc",    "Library",      "RegistryKey", "HtmlHelpModule",
+                                   "MemoryDc",    "PaintDc",    "WindowDc",   "Library",      "RegistryKey", "HtmlHelpModule",
                                    "ActivationContext", "ActivationCookie"};
 static_assert(std::size(kApiNames) == static_cast<size_t>(Api::Count), "a name for every call");
 static_assert(std::size(kOwnedNames) == static_cast<size_t>(Owned::Count), "a name for every kind");
@@ -553,4 +576,12 @@ std::vector<HANDLE> DllMonitor::ClosedHandles() const
 {
     std::lock_guard<std::mutex> guard(g_shared.lock);
     return g_shared.closedHandles;
+}
+
+void DllMonitor::ForgetRecords()
+{
+    std::lock_guard<std::mutex> guard(g_shared.lock);
+    std::vector<HelpCall>().swap(g_shared.helpCalls);
+    std::vector<LibraryLoad>().swap(g_shared.loads);
+    std::vector<HANDLE>().swap(g_shared.closedHandles);
 }

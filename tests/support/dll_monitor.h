@@ -50,6 +50,7 @@ enum class Owned {
     Bitmap,
     MemoryDc,
     PaintDc,
+    WindowDc,  // GetDC until ReleaseDC
     Library,
     RegistryKey,
     HtmlHelpModule,  // the stand-in for hhctrl.ocx
@@ -105,6 +106,11 @@ public:
     // in the process opens, so whether a value is still valid says nothing
     // about whether the library closed it; this list does.
     std::vector<HANDLE> ClosedHandles() const;
+
+    // Drops the records of closed handles, loads and help requests (counts
+    // stay), with their storage, so that a long run's bookkeeping does not
+    // grow with its cycles.
+    void ForgetRecords();
 
     struct Shared;  // the state the replacements reach
 
