@@ -18,16 +18,6 @@ void CloseDialogThread(std::atomic<HANDLE>& slot)
     StoreDialogThread(slot, nullptr);
 }
 
-HMODULE ReferenceThisModule()
-{
-    HMODULE module = nullptr;
-    const auto anyAddressInside = reinterpret_cast<LPCWSTR>(&g_moduleInstance);
-    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, anyAddressInside, &module)) {
-        return nullptr;
-    }
-    return module;
-}
-
 // Thread notifications stay on: the end of every thread, the dialog threads
 // among them, closes the handles the exports stored. Closing a handle does not
 // stop a thread that still runs.

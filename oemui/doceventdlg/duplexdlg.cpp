@@ -1,25 +1,21 @@
-#include "duplexdlg.h"
-
+// Two-sided printing instructions: an introduction and three illustrated
+// steps, on a thread of its own or while the caller waits.
 #include <algorithm>
-#include <cstring>
+#include <iterator>
 #include <utility>
 
-#include "common/activationcontext.h"
 #include "common/contexthelp.h"
 #include "common/displayscale.h"
 #include "common/fieldtext.h"
 #include "common/handles.h"
-#include "common/heapobject.h"
 #include "common/placement.h"
 #include "common/readingorder.h"
-#include "common/stringblock.h"
+#include "dialogrun.h"
+#include "include/doceventdlg.h"
 #include "module.h"
 #include "resource.h"
 
 namespace {
-
-using DuplexThreadStart = DialogThreadStart<DuplexInstructionsRequest>;
-static_assert(offsetof(DuplexThreadStart, request) == 0, "the copy is released as the whole block");
 
 const wchar_t kTitleText[] = L"Print on Both Sides Instructions";
 const wchar_t kEvenPagesFirstText[] =
@@ -46,6 +42,28 @@ constexpr size_t kComposedTextUnits = 512;
 
 // The three picture frames, in the order they are painted.
 constexpr int kPictureFrames[] = {IDC_DUPLEX_STEP1_PICTURE, IDC_DUPLEX_STEP2_PICTURE, IDC_DUPLEX_STEP3_PICTURE};
+constexpr size_t kPictureFrameCount = std::size(kPictureFrames);
+
+// A picture frame: its window, the picture it shows, and the static
+// control's own procedure, to which the frame leaves what it does not do itself.
+struct PictureFrame {
+    HWND window = nullptr;
+    uint32_t bitmapId = 0;
+    WNDPROC controlProc = nullptr;
+};
+
+// One instructions dialog. After the dialog the members go in reverse order:
+// the request copy, then the strings with their library.
+struct DuplexState {
+    explicit DuplexState(RequestCopy<DuplexInstructionsRequest>&& copy) : request(std::move(copy)) {}
+
+    ResourceStrings strings;
+    RequestCopy<DuplexInstructionsRequest> request;
+    PictureFrame frames[kPictureFrameCount];
+};
+
+void SetDuplexTexts(const ResourceStrings& strings, HWND window, const DuplexInstructionsRequest& request);
+void PaintIllustration(const PictureFrame& frame, HINSTANCE instance);
 
 // What each picture shows, in words for a screen reader: the built-in texts
 // of the strings IDS_PICTURE_NAME_BASE + bitmap ID.
@@ -194,8 +212,8 @@ void PaintIllustrations(HWND window)
     if (state == nullptr) {
         return;  // not initialised yet: nothing to paint
     }
-    for (const int frameId : kPictureFrames) {
-        PaintIllustration(state->strings, window, FrameBitmapId(*state->request, frameId), frameId, g_moduleInstance);
+    for (const PictureFrame& frame : state->frames) {
+        PaintIllustration(frame, g_moduleInstance);
     }
 }
 
@@ -203,44 +221,43 @@ void PaintIllustrations(HWND window)
 // the frame was invalidated); it then paints its picture itself instead of
 // the static control. Its text is the picture's name for screen readers and
 // is never drawn: the frame paints, prints and takes a new text or state
-// without the static control, which would draw the text at once. The frame
-// keeps the control's procedure in its user data.
-LRESULT CALLBACK PictureFrameProc(HWND frame, UINT message, WPARAM wParam, LPARAM lParam)
+// without the static control, which would draw the text at once. The frame's
+// user data is its PictureFrame.
+LRESULT CALLBACK PictureFrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    const auto controlProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(frame, GWLP_USERDATA));
+    const auto* frame = reinterpret_cast<const PictureFrame*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     switch (message) {
-    case WM_PAINT: {
-        const HWND dialog = GetParent(frame);
-        const auto* state = reinterpret_cast<const DuplexState*>(GetWindowLongPtrW(dialog, DWLP_USER));
-        if (state != nullptr) {
-            const int frameId = GetDlgCtrlID(frame);
-            PaintIllustration(state->strings, dialog, FrameBitmapId(*state->request, frameId), frameId,
-                              g_moduleInstance);
-        } else {
-            const PaintContext paint(frame);  // not initialised yet: background only
-            FillFrameBackground(frame, paint.get());
-        }
+    case WM_PAINT:
+        PaintIllustration(*frame, g_moduleInstance);
         return 0;
-    }
     case WM_PRINTCLIENT:
-        FillFrameBackground(frame, reinterpret_cast<HDC>(wParam));
+        FillFrameBackground(window, reinterpret_cast<HDC>(wParam));
         return 0;
     case WM_SETTEXT:
     case WM_ENABLE:
     case WM_SYSCOLORCHANGE:
-        return DefWindowProcW(frame, message, wParam, lParam);
+        return DefWindowProcW(window, message, wParam, lParam);
     default:
-        return CallWindowProcW(controlProc, frame, message, wParam, lParam);
+        return CallWindowProcW(frame->controlProc, window, message, wParam, lParam);
     }
 }
 
-void PaintFramesThemselves(HWND window)
+// The frames paint their pictures themselves from here on: the last step
+// before the dialog has its state, so that no frame shows a picture before
+// the dialog is initialised.
+void PaintFramesThemselves(HWND window, DuplexState& state)
 {
-    for (const int frameId : kPictureFrames) {
-        const HWND frame = GetDlgItem(window, frameId);
-        if (frame != nullptr) {
-            SetWindowLongPtrW(frame, GWLP_USERDATA, GetWindowLongPtrW(frame, GWLP_WNDPROC));
-            SetWindowLongPtrW(frame, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&PictureFrameProc));
+    const DuplexInstructionsRequest& request = *state.request;
+    const uint32_t bitmapIds[kPictureFrameCount] = {request.step1BitmapId, request.step2BitmapId,
+                                                    request.step3BitmapId};
+    for (size_t i = 0; i < kPictureFrameCount; ++i) {
+        PictureFrame& frame = state.frames[i];
+        frame.window = GetDlgItem(window, kPictureFrames[i]);
+        frame.bitmapId = bitmapIds[i];
+        if (frame.window != nullptr) {
+            frame.controlProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(frame.window, GWLP_WNDPROC));
+            SetWindowLongPtrW(frame.window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&frame));
+            SetWindowLongPtrW(frame.window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&PictureFrameProc));
         }
     }
 }
@@ -272,7 +289,7 @@ void ShowDuplexHelp(HWND window)
 
 void InitializeDuplexDialog(HWND window, DuplexState* state)
 {
-    if (state == nullptr || state->request == nullptr) {
+    if (state == nullptr || !state->request) {
         return;
     }
     state->strings.LoadResourceLibrary(state->request->resourceLibraryPath);
@@ -280,75 +297,25 @@ void InitializeDuplexDialog(HWND window, DuplexState* state)
     if (state->strings.rightToLeft) {
         MatchReadingOrderToTexts(window, nullptr, 0);  // every text is the dialog's own
     }
-    PaintFramesThemselves(window);
     SetPictureNames(state->strings, window, *state->request);
     CenterOverForeground(window, PlacementVariant::Unguarded);
+    PaintFramesThemselves(window, *state);
     SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
 }
 
-}  // namespace
+INT_PTR CALLBACK DuplexDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-extern "C" void WINAPI VDisplayDialog(const DuplexInstructionsRequest* request)
+// Runs one instructions dialog on the calling thread: the caller's when it
+// waits, its own otherwise.
+void RunDuplexDialog(RequestCopy<DuplexInstructionsRequest> copy)
 {
-    if (request == nullptr) {
-        return;
-    }
-    UniqueLocalMemory startMemory(LocalAlloc(LMEM_FIXED | LMEM_ZEROINIT, sizeof(DuplexThreadStart)));
-    if (!startMemory) {
-        return;
-    }
-    auto* start = static_cast<DuplexThreadStart*>(startMemory.get());
-    DuplexInstructionsRequest* copy = &start->request;
-    std::memcpy(copy, request, sizeof(DuplexInstructionsRequest));
-    TerminateField(copy->resourceLibraryPath);
-    TerminateField(copy->helpFilePath);
-
-    if (IsWaiting(*copy)) {
-        startMemory.release();
-        RunDuplexDialog(copy);  // on the caller's thread, which holds the library itself
-        return;
-    }
-    HANDLE thread = nullptr;
-    UniqueModule moduleReference(ReferenceThisModule());
-    if (moduleReference) {
-        start->moduleReference = moduleReference.get();
-        thread = CreateThread(nullptr, 0, RunInformationalDuplexDialog, start, 0, nullptr);
-    }
-    if (thread != nullptr) {
-        startMemory.release();      // the thread owns the copy
-        moduleReference.release();  // and the reference
-    }
-    StoreDialogThread(g_duplexThread, thread);
-}
-
-DWORD WINAPI RunInformationalDuplexDialog(LPVOID threadStart)
-{
-    auto* start = static_cast<DuplexThreadStart*>(threadStart);
-    const HMODULE moduleReference = start->moduleReference;
-    // Releases everything, the copy among it, before FreeLibraryAndExitThread,
-    // which skips destructors.
-    RunDuplexDialog(&start->request);
-    FreeLibraryAndExitThread(moduleReference, 0);
-}
-
-DWORD WINAPI RunDuplexDialog(LPVOID requestCopy)
-{
-    auto* copy = static_cast<DuplexInstructionsRequest*>(requestCopy);
-    // Declared after the state, so the copy is released first, then the
-    // strings with their library, then the state.
-    const HeapObject<DuplexState> state = MakeHeapObject<DuplexState>();
-    UniqueLocalMemory copyMemory(copy);
+    const HeapObject<DuplexState> state = MakeHeapObject<DuplexState>(std::move(copy));
     if (!state) {
-        return 0;
+        return;
     }
-    state->request = copy;
-
-    const HWND owner = IsWaiting(*copy) ? GetForegroundWindow() : nullptr;
-    const WORD templateId = state->strings.rightToLeft ? IDD_DUPLEX_INSTRUCTIONS_RTL : IDD_DUPLEX_INSTRUCTIONS;
-    const ModuleActivationContext themedControls(g_moduleInstance);
-    DialogBoxParamW(g_moduleInstance, MAKEINTRESOURCEW(templateId), owner, DuplexDialogProc,
-                    reinterpret_cast<LPARAM>(state.get()));
-    return 0;
+    const DialogOwner owner = IsWaiting(*state->request) ? DialogOwner::Foreground : DialogOwner::None;
+    RunModalDialog(state->strings, {IDD_DUPLEX_INSTRUCTIONS, IDD_DUPLEX_INSTRUCTIONS_RTL}, owner, DuplexDialogProc,
+                   state.get());
 }
 
 INT_PTR CALLBACK DuplexDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -418,10 +385,10 @@ void SetDuplexTexts(const ResourceStrings& strings, HWND window, const DuplexIns
     strings.SetLocalizedText(IDS_HELP_BUTTON, GetDlgItem(window, IDC_DUPLEX_HELP), kHelpButton);
 }
 
-void PaintIllustration(const ResourceStrings& /*strings*/, HWND window, uint32_t bitmapId, int frameId,
-                       HINSTANCE instance)
+void PaintIllustration(const PictureFrame& shown, HINSTANCE instance)
 {
-    const HWND frame = GetDlgItem(window, frameId);
+    const HWND frame = shown.window;
+    const uint32_t bitmapId = shown.bitmapId;
     // The frame's own layout, not the user's language: a host that mirrors
     // every window of its process mirrors the left-to-right dialog too.
     const bool mirrored = (GetWindowLongPtrW(frame, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0;
@@ -476,4 +443,21 @@ void PaintIllustration(const ResourceStrings& /*strings*/, HWND window, uint32_t
         return;
     }
     BitBlt(paint.get(), left, client.top, width, height, memory.get(), 0, 0, SRCCOPY | NOMIRRORBITMAP);
+}
+
+}  // namespace
+
+extern "C" void WINAPI VDisplayDialog(const DuplexInstructionsRequest* request)
+{
+    RequestCopy<DuplexInstructionsRequest> copy = AcceptRequest(request);
+    if (!copy) {
+        return;
+    }
+    TerminateField(copy->resourceLibraryPath);
+    TerminateField(copy->helpFilePath);
+    if (IsWaiting(*copy)) {
+        RunDuplexDialog(std::move(copy));  // on the caller's thread, which holds the library itself
+        return;
+    }
+    StoreDialogThread(g_duplexThread, StartDialogThread<DuplexInstructionsRequest, RunDuplexDialog>(std::move(copy)));
 }

@@ -1,23 +1,29 @@
-#include "jobstoragedlg.h"
-
-#include <cstring>
+// The job storage notice: where a stored job is kept and under which names it
+// can be found again, on a thread of its own; OK stores whether to show it again.
 #include <iterator>
+#include <utility>
 
-#include "common/activationcontext.h"
 #include "common/contexthelp.h"
 #include "common/fieldtext.h"
-#include "common/heapobject.h"
+#include "common/handles.h"
 #include "common/placement.h"
 #include "common/readingorder.h"
-#include "common/stringblock.h"
 #include "common/usersetting.h"
+#include "dialogrun.h"
+#include "include/doceventdlg.h"
 #include "module.h"
 #include "resource.h"
 
 namespace {
 
-using JobStorageThreadStart = DialogThreadStart<JobStorageRequest>;
-static_assert(offsetof(JobStorageThreadStart, request) == 0, "the copy is released as the whole block");
+// One notice. The dialog keeps its own copy of the request; after the dialog
+// the members go in reverse order: the bold font, then the strings with
+// their library.
+struct JobStorageState {
+    JobStorageRequest request;
+    ResourceStrings strings;
+    UniqueFont boldFont;  // the identification fields' font
+};
 
 constexpr UINT kSetBackgroundColor = WM_USER + 67;  // EM_SETBKGNDCOLOR
 
@@ -90,21 +96,21 @@ void MakeBoldFont(JobStorageState& state, HWND window)
     }
 }
 
-void ShowJobStorageDialog(JobStorageRequest* copy)
+void SetJobStorageTexts(JobStorageState& state, HWND window);
+INT_PTR CALLBACK JobStorageDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Runs one notice on the calling thread (its own). The dialog's state takes
+// its own copy of the request, and the export's copy is released at once.
+void RunJobStorageDialog(RequestCopy<JobStorageRequest> copy)
 {
-    UniqueLocalMemory copyMemory(copy);
     const HeapObject<JobStorageState> state = MakeHeapObject<JobStorageState>();
     if (!state) {
         return;
     }
-    std::memcpy(&state->request, copy, sizeof(JobStorageRequest));
-    copyMemory.reset();
-
-    const WORD templateId = state->strings.rightToLeft ? IDD_JOB_STORAGE_RTL : IDD_JOB_STORAGE;
-    const ModuleActivationContext themedControls(g_moduleInstance);
-    DialogBoxParamW(g_moduleInstance, MAKEINTRESOURCEW(templateId), nullptr, JobStorageDialogProc,
-                    reinterpret_cast<LPARAM>(state.get()));
-    // The state's destruction deletes the bold font and frees the resource library.
+    state->request = *copy;
+    copy.reset();
+    RunModalDialog(state->strings, {IDD_JOB_STORAGE, IDD_JOB_STORAGE_RTL}, DialogOwner::None, JobStorageDialogProc,
+                   state.get());
 }
 
 BOOL InitializeJobStorageDialog(HWND window, JobStorageState* state)
@@ -158,45 +164,6 @@ BOOL OnJobStorageCommand(HWND window, WPARAM wParam)
     }
 }
 
-}  // namespace
-
-extern "C" HANDLE WINAPI VJobStorageDialog(const JobStorageRequest* request)
-{
-    if (request == nullptr) {
-        return nullptr;
-    }
-    UniqueLocalMemory startMemory(LocalAlloc(LMEM_FIXED | LMEM_ZEROINIT, sizeof(JobStorageThreadStart)));
-    if (!startMemory) {
-        return nullptr;
-    }
-    auto* start = static_cast<JobStorageThreadStart*>(startMemory.get());
-    std::memcpy(&start->request, request, sizeof(JobStorageRequest));
-    TerminateTextFields(start->request);
-
-    HANDLE thread = nullptr;
-    UniqueModule moduleReference(ReferenceThisModule());
-    if (moduleReference) {
-        start->moduleReference = moduleReference.get();
-        thread = CreateThread(nullptr, 0, RunJobStorageDialog, start, 0, nullptr);
-    }
-    if (thread != nullptr) {
-        startMemory.release();      // the thread owns the copy
-        moduleReference.release();  // and the reference
-    }
-    StoreDialogThread(g_jobStorageThread, thread);
-    return thread;
-}
-
-DWORD WINAPI RunJobStorageDialog(LPVOID threadStart)
-{
-    auto* start = static_cast<JobStorageThreadStart*>(threadStart);
-    const HMODULE moduleReference = start->moduleReference;
-    // Everything, the copy among it, is released inside, before
-    // FreeLibraryAndExitThread, which skips destructors.
-    ShowJobStorageDialog(&start->request);
-    FreeLibraryAndExitThread(moduleReference, 0);
-}
-
 INT_PTR CALLBACK JobStorageDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -229,4 +196,18 @@ void SetJobStorageTexts(JobStorageState& state, HWND window)
         const HWND target = text.controlId == 0 ? window : GetDlgItem(window, text.controlId);
         state.strings.SetLocalizedText(text.stringId, target, text.fallback);
     }
+}
+
+}  // namespace
+
+extern "C" HANDLE WINAPI VJobStorageDialog(const JobStorageRequest* request)
+{
+    RequestCopy<JobStorageRequest> copy = AcceptRequest(request);
+    if (!copy) {
+        return nullptr;
+    }
+    TerminateTextFields(*copy);
+    const HANDLE thread = StartDialogThread<JobStorageRequest, RunJobStorageDialog>(std::move(copy));
+    StoreDialogThread(g_jobStorageThread, thread);
+    return thread;
 }

@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <atomic>
-#include <cstddef>
 
 extern HINSTANCE g_moduleInstance;
 
@@ -20,18 +19,3 @@ void StoreDialogThread(std::atomic<HANDLE>& slot, HANDLE thread);
 
 // Closes and clears the handle in slot, if any.
 void CloseDialogThread(std::atomic<HANDLE>& slot);
-
-// Takes a reference to this library for a dialog thread, which gives it back
-// with FreeLibraryAndExitThread as it ends: the code the thread runs stays
-// loaded even when the host frees the library while the dialog is open. Null
-// when no reference could be taken.
-HMODULE ReferenceThisModule();
-
-// What a dialog thread is started with: its request copy and the reference to
-// this library that the thread gives back as it ends. The copy comes first, so
-// that the routines which release the copy release the whole block.
-template <class Request>
-struct DialogThreadStart {
-    Request request;
-    HMODULE moduleReference;
-};

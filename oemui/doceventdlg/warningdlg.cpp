@@ -1,14 +1,13 @@
-#include "warningdlg.h"
+// The warning dialog: a caller's message, up to three caller-labelled buttons
+// and an optional check box, run on the caller's thread.
+#include <cstdint>
+#include <utility>
 
-#include <cstring>
-
-#include "common/activationcontext.h"
 #include "common/displayscale.h"
 #include "common/fieldtext.h"
-#include "common/handles.h"
-#include "common/heapobject.h"
 #include "common/readingorder.h"
-#include "module.h"
+#include "dialogrun.h"
+#include "include/doceventdlg.h"
 #include "resource.h"
 
 namespace {
@@ -17,6 +16,45 @@ constexpr size_t kLongMessageUnits = 150;
 constexpr int kLongMessageGrowth = 100;  // pixels at 96 DPI, whatever the message's length
 
 const wchar_t kDontShowAgainText[] = L"In the future, do not show this information.";
+
+// A control's rectangle (client coordinates of the dialog; the dialog's own
+// in screen coordinates) with its extent.
+struct ControlMeasurement {
+    RECT rect;
+    int32_t width;
+    int32_t height;
+};
+
+// One warning, from its request to its end. After the dialog the members go
+// in reverse order: the request copy, then the strings with their library.
+struct WarningDialogState {
+    explicit WarningDialogState(RequestCopy<WarningDialogRequest>&& copy) : request(std::move(copy)) {}
+
+    ResourceStrings strings;
+    RequestCopy<WarningDialogRequest> request;
+
+    HWND dialogWindow = nullptr;
+    HWND thirdButton = nullptr;
+    HWND checkBox = nullptr;
+    HWND messageControl = nullptr;
+    HWND okButton = nullptr;
+    HWND cancelButton = nullptr;
+
+    // Taken and used only while the dialog initialises.
+    ControlMeasurement messageArea{};
+    ControlMeasurement dialogArea{};
+    ControlMeasurement thirdButtonArea{};
+    ControlMeasurement checkBoxArea{};
+    ControlMeasurement okButtonArea{};
+    ControlMeasurement cancelButtonArea{};
+
+    bool checkBoxTickedAtEnd = false;  // the shown check box's state when the dialog ended
+};
+
+void SetWarningTexts(WarningDialogState& state);
+void ShowWarningControls(const WarningDialogState& state);
+void MeasureWarningControls(WarningDialogState& state);
+void GrowForLongMessage(const WarningDialogState& state);
 
 // Optional controls are switched as a pair: enabled and shown, or disabled and hidden.
 void ShowOptionalControl(HWND control, bool shown)
@@ -45,27 +83,26 @@ void MoveWindowTo(HWND window, int left, int top, int width, int height)
 
 void InitializeWarningDialog(HWND window, WarningDialogState* state)
 {
-    if (state == nullptr || state->request == nullptr) {
+    if (state == nullptr || !state->request) {
         SetLastError(ERROR_INVALID_DATA);
         return;
     }
-    WarningDialog& dialog = state->dialog;
-    dialog.LoadResourceLibrary(state->request->resourceLibraryPath);
+    state->strings.LoadResourceLibrary(state->request->resourceLibraryPath);
 
-    dialog.dialogWindow = window;
-    dialog.thirdButton = GetDlgItem(window, IDC_WARNING_THIRD_BUTTON);
-    dialog.checkBox = GetDlgItem(window, IDC_WARNING_DONT_SHOW);
-    dialog.messageControl = GetDlgItem(window, IDC_WARNING_MESSAGE);
-    dialog.okButton = GetDlgItem(window, IDOK);
-    dialog.cancelButton = GetDlgItem(window, IDCANCEL);
+    state->dialogWindow = window;
+    state->thirdButton = GetDlgItem(window, IDC_WARNING_THIRD_BUTTON);
+    state->checkBox = GetDlgItem(window, IDC_WARNING_DONT_SHOW);
+    state->messageControl = GetDlgItem(window, IDC_WARNING_MESSAGE);
+    state->okButton = GetDlgItem(window, IDOK);
+    state->cancelButton = GetDlgItem(window, IDCANCEL);
 
     SetWarningTexts(*state);
-    if (dialog.rightToLeft) {
+    if (state->strings.rightToLeft) {
         const int dataControls[] = {IDC_WARNING_MESSAGE};
         MatchReadingOrderToTexts(window, dataControls);
     }
     ShowWarningControls(*state);
-    MeasureWarningControls(dialog);
+    MeasureWarningControls(*state);
     GrowForLongMessage(*state);
 
     SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
@@ -99,62 +136,20 @@ void OnWarningCommand(HWND window, WPARAM wParam)
     }
 }
 
-// Both exports: copies the caller's record and runs the dialog when it asks
-// for one. checkBoxTicked may be null.
-int32_t ShowWarning(const WarningDialogRequest* request, bool* checkBoxTicked)
-{
-    if (request == nullptr) {
-        return 0;
-    }
-    UniqueLocalMemory copyMemory(LocalAlloc(LMEM_FIXED | LMEM_ZEROINIT, sizeof(WarningDialogRequest)));
-    if (!copyMemory) {
-        return 0;
-    }
-    auto* copy = static_cast<WarningDialogRequest*>(copyMemory.get());
-    std::memcpy(copy, request, sizeof(WarningDialogRequest));
-    if (copy->showDialog != 1) {
-        return 0;
-    }
-    TerminateField(copy->messageText);
-    TerminateField(copy->resourceLibraryPath);
-    return RunWarningDialog(static_cast<WarningDialogRequest*>(copyMemory.release()), checkBoxTicked);
-}
+INT_PTR CALLBACK WarningDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-}  // namespace
-
-extern "C" int32_t WINAPI IShowWarningDialog(const WarningDialogRequest* request)
+// Runs one warning on the calling thread. Returns the low 32 bits of the
+// dialog's result, or 0 when no dialog was attempted; checkBoxTicked receives
+// whether the shown check box was ticked as the dialog ended.
+int32_t RunWarningDialog(RequestCopy<WarningDialogRequest> copy, bool& checkBoxTicked)
 {
-    return ShowWarning(request, nullptr);
-}
-
-extern "C" int32_t WINAPI IShowWarningDialogEx(const WarningDialogRequest* request, int32_t* checkBoxTicked)
-{
-    bool ticked = false;
-    const int32_t result = ShowWarning(request, &ticked);
-    if (checkBoxTicked != nullptr) {
-        *checkBoxTicked = ticked ? 1 : 0;
-    }
-    return result;
-}
-
-int32_t RunWarningDialog(WarningDialogRequest* copy, bool* checkBoxTicked)
-{
-    // Released first after the dialog, before the state and its library.
-    const HeapObject<WarningDialogState> state = MakeHeapObject<WarningDialogState>();
-    UniqueLocalMemory copyMemory(copy);
+    const HeapObject<WarningDialogState> state = MakeHeapObject<WarningDialogState>(std::move(copy));
     if (!state) {
         return 0;
     }
-    state->request = copy;
-
-    const HWND owner = GetForegroundWindow();
-    const WORD templateId = state->dialog.rightToLeft ? IDD_WARNING_RTL : IDD_WARNING;
-    const ModuleActivationContext themedControls(g_moduleInstance);
-    const INT_PTR result = DialogBoxParamW(g_moduleInstance, MAKEINTRESOURCEW(templateId), owner, WarningDialogProc,
-                                           reinterpret_cast<LPARAM>(state.get()));
-    if (checkBoxTicked != nullptr) {
-        *checkBoxTicked = state->checkBoxTickedAtEnd;
-    }
+    const INT_PTR result = RunModalDialog(state->strings, {IDD_WARNING, IDD_WARNING_RTL}, DialogOwner::Foreground,
+                                          WarningDialogProc, state.get());
+    checkBoxTicked = state->checkBoxTickedAtEnd;
     return static_cast<int32_t>(result);
 }
 
@@ -185,77 +180,98 @@ INT_PTR CALLBACK WarningDialogProc(HWND window, UINT message, WPARAM wParam, LPA
 void SetWarningTexts(WarningDialogState& state)
 {
     const WarningDialogRequest& request = *state.request;
-    WarningDialog& dialog = state.dialog;
 
     // These four have no built-in text: a string that is not found shows empty.
     TextBuffer title = L"";
     TextBuffer okCaption = L"";
     TextBuffer cancelCaption = L"";
     TextBuffer thirdCaption = L"";
-    dialog.LoadResourceString(request.titleStringId, title);
-    dialog.LoadResourceString(request.okStringId, okCaption);
-    dialog.LoadResourceString(request.cancelStringId, cancelCaption);
-    dialog.LoadResourceString(request.thirdButtonStringId, thirdCaption);
+    const ResourceStrings& strings = state.strings;
+    strings.LoadResourceString(request.titleStringId, title);
+    strings.LoadResourceString(request.okStringId, okCaption);
+    strings.LoadResourceString(request.cancelStringId, cancelCaption);
+    strings.LoadResourceString(request.thirdButtonStringId, thirdCaption);
 
-    SetWindowTextW(dialog.dialogWindow, title);
-    SetWindowTextW(dialog.messageControl, request.messageText);
-    SetWindowTextW(dialog.okButton, okCaption);
-    SetWindowTextW(dialog.cancelButton, cancelCaption);
-    SetWindowTextW(dialog.thirdButton, thirdCaption);
-    dialog.SetLocalizedText(IDS_DONT_SHOW_AGAIN, dialog.checkBox, kDontShowAgainText);
+    SetWindowTextW(state.dialogWindow, title);
+    SetWindowTextW(state.messageControl, request.messageText);
+    SetWindowTextW(state.okButton, okCaption);
+    SetWindowTextW(state.cancelButton, cancelCaption);
+    SetWindowTextW(state.thirdButton, thirdCaption);
+    strings.SetLocalizedText(IDS_DONT_SHOW_AGAIN, state.checkBox, kDontShowAgainText);
 }
 
-void ShowWarningControls(WarningDialogState& state)
+void ShowWarningControls(const WarningDialogState& state)
 {
     const WarningDialogRequest& request = *state.request;
-    const WarningDialog& dialog = state.dialog;
-    ShowOptionalControl(dialog.okButton, request.okStringId != 0);
-    ShowOptionalControl(dialog.cancelButton, request.cancelStringId != 0);
-    ShowOptionalControl(dialog.thirdButton, request.thirdButtonStringId != 0);
-    ShowOptionalControl(dialog.checkBox, request.showCheckBox != 0);
+    ShowOptionalControl(state.okButton, request.okStringId != 0);
+    ShowOptionalControl(state.cancelButton, request.cancelStringId != 0);
+    ShowOptionalControl(state.thirdButton, request.thirdButtonStringId != 0);
+    ShowOptionalControl(state.checkBox, request.showCheckBox != 0);
 }
 
-void MeasureWarningControls(WarningDialog& dialog)
+void MeasureWarningControls(WarningDialogState& state)
 {
-    const HWND window = dialog.dialogWindow;
-    dialog.messageArea = MeasureChild(window, dialog.messageControl);
-    dialog.thirdButtonArea = MeasureChild(window, dialog.thirdButton);
-    dialog.checkBoxArea = MeasureChild(window, dialog.checkBox);
-    dialog.okButtonArea = MeasureChild(window, dialog.okButton);
-    dialog.cancelButtonArea = MeasureChild(window, dialog.cancelButton);
+    const HWND window = state.dialogWindow;
+    state.messageArea = MeasureChild(window, state.messageControl);
+    state.thirdButtonArea = MeasureChild(window, state.thirdButton);
+    state.checkBoxArea = MeasureChild(window, state.checkBox);
+    state.okButtonArea = MeasureChild(window, state.okButton);
+    state.cancelButtonArea = MeasureChild(window, state.cancelButton);
 
-    ControlMeasurement& frame = dialog.dialogArea;
+    ControlMeasurement& frame = state.dialogArea;
     GetWindowRect(window, &frame.rect);
     frame.width = frame.rect.right - frame.rect.left;
     frame.height = frame.rect.bottom - frame.rect.top;
 }
 
-void GrowForLongMessage(WarningDialogState& state)
+void GrowForLongMessage(const WarningDialogState& state)
 {
     if (FieldLength(state.request->messageText) <= kLongMessageUnits) {
         return;
     }
-    const WarningDialog& dialog = state.dialog;
-    const ControlMeasurement& message = dialog.messageArea;
-    const ControlMeasurement& frame = dialog.dialogArea;
-    const ControlMeasurement& checkBox = dialog.checkBoxArea;
+    const ControlMeasurement& message = state.messageArea;
+    const ControlMeasurement& frame = state.dialogArea;
+    const ControlMeasurement& checkBox = state.checkBoxArea;
     // The message's font grows with the display scale, and so does the room
     // for its extra lines.
-    const int growth = ScaleToDpi(kLongMessageGrowth, WindowDpi(dialog.dialogWindow));
+    const int growth = ScaleToDpi(kLongMessageGrowth, WindowDpi(state.dialogWindow));
 
-    MoveWindowTo(dialog.messageControl, message.rect.left, message.rect.top, message.width,
+    MoveWindowTo(state.messageControl, message.rect.left, message.rect.top, message.width,
                  message.height + growth);
-    MoveWindowTo(dialog.dialogWindow, frame.rect.left, frame.rect.top, frame.width, frame.height + growth);
+    MoveWindowTo(state.dialogWindow, frame.rect.left, frame.rect.top, frame.width, frame.height + growth);
 
     // The check box moves under the grown message even when hidden, and the
     // buttons under it, so its band stays between them.
     const int checkBoxTop = message.rect.bottom + growth;
-    MoveWindowTo(dialog.checkBox, checkBox.rect.left, checkBoxTop, checkBox.width, checkBox.height);
+    MoveWindowTo(state.checkBox, checkBox.rect.left, checkBoxTop, checkBox.width, checkBox.height);
     const int buttonTop = checkBoxTop + checkBox.height;
     const auto moveButton = [buttonTop](HWND button, const ControlMeasurement& area) {
         MoveWindowTo(button, area.rect.left, buttonTop, area.width, area.height);
     };
-    moveButton(dialog.okButton, dialog.okButtonArea);
-    moveButton(dialog.cancelButton, dialog.cancelButtonArea);
-    moveButton(dialog.thirdButton, dialog.thirdButtonArea);
+    moveButton(state.okButton, state.okButtonArea);
+    moveButton(state.cancelButton, state.cancelButtonArea);
+    moveButton(state.thirdButton, state.thirdButtonArea);
+}
+
+}  // namespace
+
+extern "C" int32_t WINAPI IShowWarningDialogEx(const WarningDialogRequest* request, int32_t* checkBoxTicked)
+{
+    bool ticked = false;
+    int32_t result = 0;
+    RequestCopy<WarningDialogRequest> copy = AcceptRequest(request);
+    if (copy && copy->showDialog == 1) {
+        TerminateField(copy->messageText);
+        TerminateField(copy->resourceLibraryPath);
+        result = RunWarningDialog(std::move(copy), ticked);
+    }
+    if (checkBoxTicked != nullptr) {
+        *checkBoxTicked = ticked ? 1 : 0;
+    }
+    return result;
+}
+
+extern "C" int32_t WINAPI IShowWarningDialog(const WarningDialogRequest* request)
+{
+    return IShowWarningDialogEx(request, nullptr);
 }

@@ -716,7 +716,11 @@ TEST_F(DuplexDialogTest, PaintBeforeInitialisationPaintsNothing)
                     ++earlyPaints;
                     const int loads = activeMonitor->Calls(Api::LoadBitmapW);
                     const int paints = activeMonitor->Calls(Api::BeginPaint);
+                    // The dialog and each of its picture frames.
                     SendMessageW(message->hwnd, WM_PAINT, 0, 0);
+                    for (const int frame : kFrames) {
+                        SendDlgItemMessageW(message->hwnd, frame, WM_PAINT, 0, 0);
+                    }
                     bitmapLoadsDuringEarlyPaint = activeMonitor->Calls(Api::LoadBitmapW) - loads +
                                                   activeMonitor->Calls(Api::BeginPaint) - paints;
                 }
@@ -813,18 +817,20 @@ TEST_F(DuplexDialogTest, FailedAllocationsShowNothingAndFreeTheCopy)
         Api fail;
         uint32_t wait;
         int threads;  // CreateThread calls expected
+        int skip = 0;  // allocations that succeed before the one that fails
     } cases[] = {
         {"no memory for the copy, informational", Api::LocalAlloc, 0, 0},
         {"no memory for the copy, waiting", Api::LocalAlloc, 1, 0},
         {"no thread", Api::CreateThread, 0, 1},
-        {"no state object, informational", Api::Malloc, 0, 1},
+        {"no memory for the thread's start", Api::Malloc, 0, 0},
+        {"no state object, informational", Api::Malloc, 0, 1, 1},
         {"no state object, waiting", Api::Malloc, 1, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         DllMonitor monitor(DocEventDlgModule());
         ASSERT_TRUE(monitor.complete());
-        monitor.Fail(c.fail, 0, 1);
+        monitor.Fail(c.fail, c.skip, 1);
         DuplexInstructionsRequest request = MakeRequest(c.wait);
         const ULONGLONG start = GetTickCount64();
         DisplayDialogExport()(&request);

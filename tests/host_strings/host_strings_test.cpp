@@ -173,7 +173,7 @@ TEST(HostStrings, LookupWithoutALibraryFindsNothingAndKeepsTheLanguage)
     // The next lookup through a real library starts from the user's language:
     // modern Spanish finds the library's traditional Spanish.
     strings.LoadResourceLibrary(BinPath(L"strings-spanish.dll").c_str());
-    ASSERT_NE(strings.resourceLibrary, nullptr);
+    ASSERT_NE(strings.resourceLibrary.get(), nullptr);
     TextBuffer buffer = L"";
     EXPECT_TRUE(strings.LoadResourceString(5, buffer));
     EXPECT_STREQ(buffer, L"Cinco");

@@ -569,8 +569,9 @@ TEST_F(JobStorageTest, NoThreadReturnsAndStoresNullAndFreesTheCopy)
     EXPECT_EQ(monitor.Leaks(), "");
 }
 
-// The state is the thread's first allocation; every failure, the first of
-// the process included, must release everything.
+// The state is the thread's first allocation, after the export's thread
+// start; every failure, the first of the process included, must release
+// everything.
 TEST_F(JobStorageTest, NoMemoryForTheStateEndsTheThreadQuietly)
 {
     for (int round = 0; round < 3; ++round) {
@@ -580,7 +581,7 @@ TEST_F(JobStorageTest, NoMemoryForTheStateEndsTheThreadQuietly)
         // The thread ends at once, so its handle is taken before it runs.
         const ThreadStartWatch watch(DocEventDlgModule());
         ASSERT_TRUE(watch.active());
-        monitor.Fail(Api::Malloc);
+        monitor.Fail(Api::Malloc, 1);
         Notice notice(BasicJobStorageRequest(), false);
         ASSERT_NE(notice.returned(), nullptr);
         const HANDLE thread = watch.last();

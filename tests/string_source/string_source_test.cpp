@@ -284,7 +284,7 @@ TEST_F(StringSourceTest, ModernSpanishUserGetsTraditionalSpanishForEveryLaterLoo
     ResourceStrings strings;
     EXPECT_EQ(g_stringLanguage.load(), kSpanishModern);
     strings.LoadResourceLibrary(BinPath(L"strings-spanish.dll").c_str());
-    ASSERT_NE(strings.resourceLibrary, nullptr);
+    ASSERT_NE(strings.resourceLibrary.get(), nullptr);
 
     TextBuffer buffer;
     ASSERT_TRUE(strings.LoadResourceString(16, buffer));
@@ -295,7 +295,7 @@ TEST_F(StringSourceTest, ModernSpanishUserGetsTraditionalSpanishForEveryLaterLoo
     const Library other(L"strings-languages.dll");
     const FindResourceCounter counter;
     EXPECT_EQ(Find(other.get(), 0).text, L"Cero");
-    EXPECT_EQ(Find(strings.resourceLibrary, 0).text, L"Cero");
+    EXPECT_EQ(Find(strings.resourceLibrary.get(), 0).text, L"Cero");
     EXPECT_EQ(counter.calls(), 2) << "a later lookup ran the fallback again";
     EXPECT_EQ(g_stringLanguage.load(), kSpanish);
 }
@@ -305,7 +305,7 @@ TEST_F(StringSourceTest, UnmatchedUserLanguageFallsToEnglishAndStaysThere)
     const UserLanguageOverride user(Self(), kFrench);
     ResourceStrings strings;
     strings.LoadResourceLibrary(BinPath(L"strings-german.dll").c_str());
-    ASSERT_NE(strings.resourceLibrary, nullptr);
+    ASSERT_NE(strings.resourceLibrary.get(), nullptr);
 
     TextBuffer buffer;
     std::fill(std::begin(buffer), std::end(buffer), kSentinel);
@@ -453,7 +453,7 @@ TEST_F(StringSourceTest, RightToLeftFollowsTheUserLanguageOnly)
         ResourceStrings strings;
         EXPECT_EQ(strings.rightToLeft, c.rightToLeft);
         EXPECT_EQ(g_stringLanguage.load(), c.user);
-        EXPECT_EQ(strings.resourceLibrary, nullptr);
+        EXPECT_EQ(strings.resourceLibrary.get(), nullptr);
         // The library's languages do not change the decision.
         strings.LoadResourceLibrary(BinPath(L"strings-languages.dll").c_str());
         TextBuffer buffer;
@@ -467,12 +467,12 @@ TEST_F(StringSourceTest, SecondLoadKeepsTheFirstLibrary)
     const UserLanguageOverride user(Self(), kEnglish);
     ResourceStrings strings;
     strings.LoadResourceLibrary(BinPath(L"strings-english.dll").c_str());
-    const HMODULE first = strings.resourceLibrary;
+    const HMODULE first = strings.resourceLibrary.get();
     ASSERT_NE(first, nullptr);
     strings.LoadResourceLibrary(BinPath(L"strings-languages.dll").c_str());
-    EXPECT_EQ(strings.resourceLibrary, first);
+    EXPECT_EQ(strings.resourceLibrary.get(), first);
     strings.LoadResourceLibrary(L"no-such-library.dll");
-    EXPECT_EQ(strings.resourceLibrary, first);
+    EXPECT_EQ(strings.resourceLibrary.get(), first);
     TextBuffer buffer;
     ASSERT_TRUE(strings.LoadResourceString(7, buffer));  // only strings-english has ID 7
     EXPECT_STREQ(buffer, L"Seven");
@@ -523,7 +523,7 @@ TEST_F(StringSourceTest, UnloadableLibraryLeavesLookupsToTheFallbacks)
         const UserLanguageOverride user(Self(), kEnglish);
         ResourceStrings strings;
         strings.LoadResourceLibrary(c.path);
-        EXPECT_EQ(strings.resourceLibrary, nullptr);
+        EXPECT_EQ(strings.resourceLibrary.get(), nullptr);
         TextBuffer buffer;
         buffer[0] = kSentinel;
         EXPECT_FALSE(strings.LoadResourceString(0, buffer));
@@ -534,7 +534,7 @@ TEST_F(StringSourceTest, UnloadableLibraryLeavesLookupsToTheFallbacks)
         EXPECT_STREQ(shown, L"Built-in");
         // A failed load is not final: the next call tries again.
         strings.LoadResourceLibrary(BinPath(L"strings-english.dll").c_str());
-        EXPECT_NE(strings.resourceLibrary, nullptr);
+        EXPECT_NE(strings.resourceLibrary.get(), nullptr);
     }
     DestroyWindow(window);
 }
@@ -554,7 +554,7 @@ TEST_F(StringSourceTest, DestructionReleasesOnlyALoadedLibrary)
     {
         ResourceStrings strings;
         strings.LoadResourceLibrary(BinPath(L"strings-english.dll").c_str());
-        loaded = strings.resourceLibrary;
+        loaded = strings.resourceLibrary.get();
         ASSERT_NE(loaded, nullptr);
         g_freeCalls = 0;
     }
@@ -567,7 +567,7 @@ TEST_F(StringSourceTest, SetLocalizedTextShowsTheStringOrTheCutFallback)
     const UserLanguageOverride user(Self(), kEnglish);
     ResourceStrings strings;
     strings.LoadResourceLibrary(BinPath(L"strings-english.dll").c_str());
-    ASSERT_NE(strings.resourceLibrary, nullptr);
+    ASSERT_NE(strings.resourceLibrary.get(), nullptr);
     const HWND window = CreateWindowW(L"STATIC", L"before", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
 

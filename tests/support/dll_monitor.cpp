@@ -111,6 +111,31 @@ void* __cdecl MonitoredMalloc(size_t bytes)
     return memory;
 }
 
+// The compiler may turn an allocation that is zero-filled into calloc, and
+// the runtime grows its own tables with realloc: both count as the library's.
+void* __cdecl MonitoredCalloc(size_t count, size_t bytes)
+{
+    if (g_shared.Call(Api::Malloc)) {
+        return nullptr;
+    }
+    void* memory = std::calloc(count, bytes);
+    g_shared.Add(Owned::HeapMemory, memory);
+    return memory;
+}
+
+void* __cdecl MonitoredRealloc(void* memory, size_t bytes)
+{
+    if (memory == nullptr) {
+        return MonitoredMalloc(bytes);
+    }
+    void* moved = std::realloc(memory, bytes);
+    // Only a block made while the monitor watches is followed.
+    if ((moved != nullptr || bytes == 0) && g_shared.Remove(Owned::HeapMemory, memory)) {
+        g_shared.Add(Owned::HeapMemory, moved);
+    }
+    return moved;
+}
+
 void __cdecl MonitoredFree(void* memory)
 {
     g_shared.Remove(Owned::HeapMemory, memory);
@@ -451,6 +476,8 @@ const Replacement kReplacements[] = {
     {"LocalAlloc", reinterpret_cast<const void*>(&MonitoredLocalAlloc)},
     {"LocalFree", reinterpret_cast<const void*>(&MonitoredLocalFree)},
     {"malloc", reinterpret_cast<const void*>(&MonitoredMalloc)},
+    {"calloc", reinterpret_cast<const void*>(&MonitoredCalloc)},
+    {"realloc", reinterpret_cast<const void*>(&MonitoredRealloc)},
     {"free", reinterpret_cast<const void*>(&MonitoredFree)},
     {"CreateThread", reinterpret_cast<const void*>(&MonitoredCreateThread)},
     {"CloseHandle", reinterpret_cast<const void*>(&MonitoredCloseHandle)},

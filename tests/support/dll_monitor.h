@@ -16,7 +16,7 @@
 
 enum class Api {
     LocalAlloc,
-    Malloc,  // the C runtime's allocator, behind operator new
+    Malloc,  // the C runtime's allocator (malloc, calloc, realloc of nothing), behind operator new
     CreateThread,
     CreateFontW,
     LoadBitmapW,

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <memory>
 #include <new>
+#include <utility>
 
 template <class Object>
 struct HeapObjectDelete {
@@ -20,10 +21,19 @@ struct HeapObjectDelete {
 template <class Object>
 using HeapObject = std::unique_ptr<Object, HeapObjectDelete<Object>>;
 
-// A default-constructed Object, or null when no memory is left.
-template <class Object>
-HeapObject<Object> MakeHeapObject()
+// An Object made from arguments, or null when no memory is left; then the
+// arguments are left as they were.
+template <class Object, class... Arguments>
+HeapObject<Object> MakeHeapObject(Arguments&&... arguments)
 {
     void* memory = std::malloc(sizeof(Object));
-    return HeapObject<Object>(memory != nullptr ? new (memory) Object : nullptr);
+    if (memory == nullptr) {
+        return HeapObject<Object>();
+    }
+    if constexpr (sizeof...(Arguments) == 0) {
+        // Default-initialised, as its members say: no zero fill first.
+        return HeapObject<Object>(new (memory) Object);
+    } else {
+        return HeapObject<Object>(new (memory) Object(std::forward<Arguments>(arguments)...));
+    }
 }

@@ -1,5 +1,6 @@
 #include "resourcestrings.h"
 
+#include "fieldtext.h"
 #include "stringblock.h"
 
 std::atomic<uint16_t> g_stringLanguage{kEnglishUnitedStates};
@@ -102,27 +103,19 @@ ResourceStrings::ResourceStrings()
     rightToLeft = IsRightToLeftLanguage(userLanguage) ? 1 : 0;
 }
 
-ResourceStrings::~ResourceStrings()
-{
-    if (resourceLibrary != nullptr) {
-        FreeLibrary(resourceLibrary);
-        resourceLibrary = nullptr;
-    }
-}
-
 void ResourceStrings::LoadResourceLibrary(const wchar_t* path)
 {
-    if (resourceLibrary != nullptr || path == nullptr) {
+    if (resourceLibrary || path == nullptr) {
         return;
     }
     // Mapped as an image resource: its code never runs and its imports are
     // never resolved, and a later normal load of the same file is unaffected.
-    resourceLibrary = LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    resourceLibrary.reset(LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
 }
 
 bool ResourceStrings::LoadResourceString(uint32_t id, TextBuffer& buffer) const
 {
-    return FindStringInTable(resourceLibrary, id, buffer, kTextBufferUnits) != 0;
+    return FindStringInTable(resourceLibrary.get(), id, buffer, kTextBufferUnits) != 0;
 }
 
 BOOL ResourceStrings::SetLocalizedText(uint32_t id, HWND window, const wchar_t* fallback) const

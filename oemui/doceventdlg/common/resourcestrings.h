@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "handles.h"
+
 constexpr size_t kTextBufferUnits = 256;
 constexpr LANGID kEnglishUnitedStates = 0x0409;
 
@@ -37,7 +39,6 @@ bool IsRightToLeftLanguage(LANGID language);
 class ResourceStrings {
 public:
     ResourceStrings();
-    ~ResourceStrings();
     ResourceStrings(const ResourceStrings&) = delete;
     ResourceStrings& operator=(const ResourceStrings&) = delete;
 
@@ -51,6 +52,6 @@ public:
     // the string is not found. Returns the platform's result.
     BOOL SetLocalizedText(uint32_t id, HWND window, const wchar_t* fallback) const;
 
-    HMODULE resourceLibrary = nullptr;
+    UniqueModule resourceLibrary;  // freed with the object
     int32_t rightToLeft = 0;
 };

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "fieldtext.h"
+
 constexpr unsigned kStringsPerBlock = 16;
 
 struct StringBlockAddress {
@@ -30,25 +32,6 @@ struct StringEntry {
 // counts. An empty entry, a block that ends before the entry, or an entry
 // whose count runs past the block's end gives length 0.
 StringEntry FindStringEntry(const uint16_t* block, size_t blockUnits, unsigned index);
-
-// Copies text up to its first NUL, at most sourceUnits units and at most
-// capacity - 1 units, then writes a NUL. Returns the units copied (without the
-// NUL); writes nothing when capacity is 0.
-template <class DestUnit, class SourceUnit>
-size_t CopyBoundedText(DestUnit* dest, size_t capacity, const SourceUnit* source, size_t sourceUnits)
-{
-    if (capacity == 0) {
-        return 0;
-    }
-    const size_t limit = sourceUnits < capacity - 1 ? sourceUnits : capacity - 1;
-    size_t copied = 0;
-    while (copied < limit && source[copied] != 0) {
-        dest[copied] = static_cast<DestUnit>(source[copied]);
-        ++copied;
-    }
-    dest[copied] = 0;
-    return copied;
-}
 
 // Copies the entry's text into buffer (cut to capacity - 1 units, stopping at
 // a NUL inside the text) and returns the stored length, also when it was cut.

@@ -3,7 +3,7 @@
 #include <cwchar>
 
 #include "handles.h"
-#include "stringblock.h"
+#include "fieldtext.h"
 
 BOOL WriteUserSetting(const wchar_t* subKeySuffix, const wchar_t* valueName, const BYTE* data, DWORD length)
 {
