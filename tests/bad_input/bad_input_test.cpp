@@ -16,7 +16,6 @@
 #include "dialog_probe.h"
 #include "dll_monitor.h"
 #include "fault_support.h"
-#include "language_override.h"
 #include "resource.h"
 #include "test_paths.h"
 

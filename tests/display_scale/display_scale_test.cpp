@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "dialog_probe.h"
-#include "language_override.h"
+#include "dll_monitor.h"
 #include "pixels.h"
 #include "resource.h"
 #include "test_paths.h"

@@ -17,7 +17,6 @@
 #include "bare_thread.h"
 #include "dialog_probe.h"
 #include "dll_monitor.h"
-#include "language_override.h"
 #include "pixels.h"
 #include "resource.h"
 #include "test_paths.h"

@@ -16,7 +16,7 @@
 #include "common/resourcestrings.h"
 #include "dialog_probe.h"
 #include "import_patch.h"
-#include "language_override.h"
+#include "dll_monitor.h"
 #include "test_paths.h"
 
 namespace {

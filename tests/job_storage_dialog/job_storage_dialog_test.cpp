@@ -15,7 +15,6 @@
 #include "bare_thread.h"
 #include "dll_monitor.h"
 #include "import_patch.h"
-#include "language_override.h"
 #include "notice_support.h"
 #include "resource.h"
 

@@ -18,7 +18,7 @@
 
 #include "common/readingorder.h"
 #include "dialog_probe.h"
-#include "language_override.h"
+#include "dll_monitor.h"
 #include "pixels.h"
 #include "resource.h"
 #include "test_paths.h"

@@ -20,7 +20,6 @@
 #include "bare_thread.h"
 #include "dialog_probe.h"
 #include "dll_monitor.h"
-#include "language_override.h"
 #include "monitor_report.h"
 #include "test_paths.h"
 #include "user_registry.h"

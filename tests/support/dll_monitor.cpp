@@ -17,6 +17,9 @@ struct DllMonitor::Shared {
     std::vector<HelpCall> helpCalls;
     std::vector<LibraryLoad> loads;
     std::vector<HANDLE> closedHandles;
+    std::vector<StartedThread> startedThreads;
+    int strayCloses = 0;
+    int userLanguage = -1;  // the answer to GetUserDefaultUILanguage; -1: the platform's
 
     // Counts the call and tells whether it is one of those that fail.
     bool Call(Api api)
@@ -67,9 +70,19 @@ struct DllMonitor::Shared {
         for (int& value : failures) value = 0;
         for (int& value : created) value = 0;
         outstanding.clear();
-        helpCalls.clear();
-        loads.clear();
-        closedHandles.clear();
+        strayCloses = 0;
+        ForgetRecordsLocked();
+    }
+
+    void ForgetRecordsLocked()
+    {
+        std::vector<HelpCall>().swap(helpCalls);
+        std::vector<LibraryLoad>().swap(loads);
+        std::vector<HANDLE>().swap(closedHandles);
+        for (const StartedThread& thread : startedThreads) {
+            CloseHandle(thread.handle);
+        }
+        std::vector<StartedThread>().swap(startedThreads);
     }
 
     void RecordHelp(const HelpCall& call)
@@ -150,18 +163,46 @@ HANDLE WINAPI MonitoredCreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack
         return nullptr;
     }
     const HANDLE thread = CreateThread(security, stack, start, parameter, flags, threadId);
+    if (thread != nullptr) {
+        // The library has not seen the handle yet, so nothing can have closed it.
+        HANDLE own = nullptr;
+        DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &own, 0, FALSE, DUPLICATE_SAME_ACCESS);
+        std::lock_guard<std::mutex> guard(g_shared.lock);
+        g_shared.startedThreads.push_back({GetThreadId(thread), own});
+    }
     g_shared.Add(Owned::ThreadHandle, thread);
     return thread;
 }
 
 BOOL WINAPI MonitoredCloseHandle(HANDLE handle)
 {
-    g_shared.Remove(Owned::ThreadHandle, handle);
+    const bool owned = g_shared.Remove(Owned::ThreadHandle, handle);
     {
         std::lock_guard<std::mutex> guard(g_shared.lock);
         g_shared.closedHandles.push_back(handle);
+        g_shared.strayCloses += owned ? 0 : 1;
     }
     return CloseHandle(handle);
+}
+
+BOOL WINAPI MonitoredGetModuleHandleExW(DWORD flags, LPCWSTR name, HMODULE* module)
+{
+    if (g_shared.Call(Api::GetModuleHandleExW)) {
+        *module = nullptr;
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return FALSE;
+    }
+    return GetModuleHandleExW(flags, name, module);
+}
+
+LANGID WINAPI MonitoredGetUserDefaultUILanguage()
+{
+    int answer = -1;
+    {
+        std::lock_guard<std::mutex> guard(g_shared.lock);
+        answer = g_shared.userLanguage;
+    }
+    return answer >= 0 ? static_cast<LANGID>(answer) : GetUserDefaultUILanguage();
 }
 
 HFONT WINAPI MonitoredCreateFontW(int height, int width, int escapement, int orientation, int weight, DWORD italic,
@@ -508,13 +549,16 @@ const Replacement kReplacements[] = {
     {"ReleaseActCtx", reinterpret_cast<const void*>(&MonitoredReleaseActCtx)},
     {"ActivateActCtx", reinterpret_cast<const void*>(&MonitoredActivateActCtx)},
     {"DeactivateActCtx", reinterpret_cast<const void*>(&MonitoredDeactivateActCtx)},
+    {"GetModuleHandleExW", reinterpret_cast<const void*>(&MonitoredGetModuleHandleExW)},
+    {"GetUserDefaultUILanguage", reinterpret_cast<const void*>(&MonitoredGetUserDefaultUILanguage)},
 };
 
 const char* const kApiNames[] = {"LocalAlloc",      "malloc",          "CreateThread",   "CreateFontW",
                                  "LoadBitmapW",     "CreateCompatibleDC", "BeginPaint",  "LoadLibraryExW",
                                  "FindResourceExW", "LoadResource",    "RegCreateKeyExW", "RegSetValueExW",
                                  "GetWindowRect",   "DialogBoxParamW", "WinHelpW",       "LoadHtmlHelp",
-                                 "HtmlHelpExport",  "HtmlHelpW",       "CreateActCtxW",  "ActivateActCtx"};
+                                 "HtmlHelpExport",  "HtmlHelpW",       "CreateActCtxW",  "ActivateActCtx",
+                                 "GetModuleHandleExW"};
 const char* const kOwnedNames[] = {"LocalMemory", "HeapMemory", "ThreadHandle", "Font",        "Bitmap",
                                    "MemoryDc",    "PaintDc",    "WindowDc",   "Library",      "RegistryKey", "HtmlHelpModule",
                                    "ActivationContext", "ActivationCookie"};
@@ -526,20 +570,98 @@ static_assert(std::size(kOwnedNames) == static_cast<size_t>(Owned::Count), "a na
 const char* ApiName(Api api) { return kApiNames[static_cast<int>(api)]; }
 const char* OwnedName(Owned kind) { return kOwnedNames[static_cast<int>(kind)]; }
 
-DllMonitor::DllMonitor(HMODULE module)
+namespace {
+
+// Every watched module, with its replacements installed once and the number
+// of guards that use them; the last guard to go restores the imports.
+struct WatchState {
+    bool complete;  // every import replaced
+    bool language;  // the language import replaced
+};
+
+struct Watch {
+    HMODULE module;
+    int users;
+    WatchState state;
+    std::vector<std::unique_ptr<ImportPatch>> patches;
+};
+
+std::mutex g_watchLock;
+std::vector<Watch> g_watches;
+
+// Starts watching module, or counts one more user.
+WatchState AcquireWatch(HMODULE module)
+{
+    std::lock_guard<std::mutex> guard(g_watchLock);
+    for (Watch& watch : g_watches) {
+        if (watch.module == module) {
+            ++watch.users;
+            return watch.state;
+        }
+    }
+    Watch watch{module, 1, {true, false}, {}};
+    // The test program itself, whose string source is tested directly, has
+    // only its language answered: its own allocations and loads are the
+    // test's, and the replacements reach the platform through its imports.
+    const bool program = module == GetModuleHandleW(nullptr);
+    for (const Replacement& entry : kReplacements) {
+        if (program && std::strcmp(entry.function, "GetUserDefaultUILanguage") != 0) {
+            continue;
+        }
+        auto patch = std::make_unique<ImportPatch>(module, nullptr, entry.function, entry.replacement);
+        watch.state.complete = watch.state.complete && !program && (patch->active() || entry.optional);
+        if (std::strcmp(entry.function, "GetUserDefaultUILanguage") == 0) {
+            watch.state.language = patch->active();
+        }
+        watch.patches.push_back(std::move(patch));
+    }
+    g_watches.push_back(std::move(watch));
+    return g_watches.back().state;
+}
+
+// One user fewer; restore says whether the module's imports are there to be
+// restored (not when it was unloaded while watched).
+void ReleaseWatch(HMODULE module, bool restore)
+{
+    std::lock_guard<std::mutex> guard(g_watchLock);
+    for (auto watch = g_watches.begin(); watch != g_watches.end(); ++watch) {
+        if (watch->module != module) {
+            continue;
+        }
+        if (!restore) {
+            for (auto& patch : watch->patches) {
+                patch.release();  // its slots are gone with the module
+            }
+            g_watches.erase(watch);
+        } else if (--watch->users == 0) {
+            g_watches.erase(watch);
+        }
+        return;
+    }
+}
+
+}  // namespace
+
+DllMonitor::DllMonitor(HMODULE module) : module_(module)
 {
     g_shared.Reset();
-    for (const Replacement& entry : kReplacements) {
-        auto patch = std::make_unique<ImportPatch>(module, nullptr, entry.function, entry.replacement);
-        complete_ = complete_ && (patch->active() || entry.optional);
-        patches_.push_back(std::move(patch));
-    }
+    complete_ = AcquireWatch(module).complete;
 }
 
 DllMonitor::~DllMonitor()
 {
-    patches_.clear();
+    if (!abandoned_) {
+        ReleaseWatch(module_, true);
+    }
     g_shared.Reset();
+}
+
+void DllMonitor::Abandon()
+{
+    if (!abandoned_) {
+        abandoned_ = true;
+        ReleaseWatch(module_, false);
+    }
 }
 
 bool DllMonitor::complete() const { return complete_; }
@@ -608,7 +730,50 @@ std::vector<HANDLE> DllMonitor::ClosedHandles() const
 void DllMonitor::ForgetRecords()
 {
     std::lock_guard<std::mutex> guard(g_shared.lock);
-    std::vector<HelpCall>().swap(g_shared.helpCalls);
-    std::vector<LibraryLoad>().swap(g_shared.loads);
-    std::vector<HANDLE>().swap(g_shared.closedHandles);
+    g_shared.ForgetRecordsLocked();
 }
+
+int DllMonitor::StrayCloses() const
+{
+    std::lock_guard<std::mutex> guard(g_shared.lock);
+    return g_shared.strayCloses;
+}
+
+std::vector<StartedThread> DllMonitor::StartedThreads() const
+{
+    std::lock_guard<std::mutex> guard(g_shared.lock);
+    return g_shared.startedThreads;
+}
+
+UserLanguageOverride::UserLanguageOverride(HMODULE module, LANGID language)
+    : module_(module), previous_(-1), active_(AcquireWatch(module).language)
+{
+    std::lock_guard<std::mutex> guard(g_shared.lock);
+    previous_ = g_shared.userLanguage;
+    g_shared.userLanguage = language;
+}
+
+UserLanguageOverride::~UserLanguageOverride()
+{
+    {
+        std::lock_guard<std::mutex> guard(g_shared.lock);
+        g_shared.userLanguage = previous_;
+    }
+    ReleaseWatch(module_, true);
+}
+
+ImportOverride::ImportOverride(HMODULE module, const char* function, const void* replacement) : module_(module)
+{
+    AcquireWatch(module);
+    patch_ = std::make_unique<ImportPatch>(module, nullptr, function, replacement);
+}
+
+ImportOverride::~ImportOverride()
+{
+    patch_.reset();
+    ReleaseWatch(module_, true);
+}
+
+bool ImportOverride::active() const { return patch_->active(); }
+
+const void* ImportOverride::Original() const { return patch_->original<const void*>(); }

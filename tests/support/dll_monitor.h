@@ -1,9 +1,16 @@
-// Watches what the library under test asks of the platform, by intercepting
-// its imports while the monitor lives: counts calls, keeps the objects it
-// created and has not released, makes chosen calls fail, and records help
-// requests instead of starting the help engine (which must never run in a
-// test). HTML Help is never loaded: a load of hhctrl.ocx gets a stand-in
-// module whose HtmlHelpW records the request. One monitor at a time.
+// The one interceptor of the library's imports. While anything of this header
+// watches a module (a monitor, a language answer, an override), every import
+// listed in dll_monitor.cpp goes through a replacement, installed once for
+// all of them:
+// - DllMonitor counts calls, keeps the objects the library created and has
+//   not released, makes chosen calls fail, records the threads it started and
+//   the handles it closed, and records help requests instead of starting the
+//   help engine (which must never run in a test). HTML Help is never loaded:
+//   a load of hhctrl.ocx gets a stand-in module whose HtmlHelpW records the
+//   request. One monitor at a time.
+// - UserLanguageOverride answers the library's question for the user's UI
+//   language.
+// - ImportOverride puts a function of the test's own in place of one import.
 #pragma once
 
 #include <windows.h>
@@ -38,6 +45,7 @@ enum class Api {
     HtmlHelpW,
     CreateActCtxW,
     ActivateActCtx,
+    GetModuleHandleExW,  // the reference a dialog thread holds to the library
     Count,
 };
 
@@ -78,6 +86,14 @@ struct LibraryLoad {
     DWORD flags;  // LoadLibraryExW's flags; 0 for LoadLibraryW
 };
 
+// A thread the library started: its ID and a handle of the monitor's own,
+// taken before the library had the handle, so the thread can be waited for
+// whatever the library does with its handle. Valid while the monitor lives.
+struct StartedThread {
+    DWORD id;
+    HANDLE handle;
+};
+
 class DllMonitor {
 public:
     explicit DllMonitor(HMODULE module);
@@ -106,15 +122,64 @@ public:
     // in the process opens, so whether a value is still valid says nothing
     // about whether the library closed it; this list does.
     std::vector<HANDLE> ClosedHandles() const;
+    // CloseHandle calls of handles that were no thread handle the library
+    // made and had not closed yet: a handle closed twice, or never its own.
+    int StrayCloses() const;
 
-    // Drops the records of closed handles, loads and help requests (counts
-    // stay), with their storage, so that a long run's bookkeeping does not
-    // grow with its cycles.
+    std::vector<StartedThread> StartedThreads() const;
+
+    // Drops the records of closed handles, started threads, loads and help
+    // requests (counts stay), with their storage, so that a long run's
+    // bookkeeping does not grow with its cycles.
     void ForgetRecords();
+
+    // For a module that is unloaded while watched: its import table is gone
+    // with it, so nothing is restored.
+    void Abandon();
 
     struct Shared;  // the state the replacements reach
 
 private:
-    std::vector<std::unique_ptr<class ImportPatch>> patches_;
+    HMODULE module_;
     bool complete_ = true;
+    bool abandoned_ = false;
+};
+
+// Answers the library's GetUserDefaultUILanguage with a language of the
+// test's choosing while the guard lives; guards nest.
+class UserLanguageOverride {
+public:
+    UserLanguageOverride(HMODULE module, LANGID language);
+    ~UserLanguageOverride();
+    UserLanguageOverride(const UserLanguageOverride&) = delete;
+    UserLanguageOverride& operator=(const UserLanguageOverride&) = delete;
+    bool active() const { return active_; }
+
+private:
+    HMODULE module_;
+    int previous_;
+    bool active_;
+};
+
+// Puts replacement in place of the library's import of function (from any
+// DLL) while the guard lives. original() is what the library reached before:
+// the platform's function, or the monitor's replacement that counts it.
+class ImportOverride {
+public:
+    ImportOverride(HMODULE module, const char* function, const void* replacement);
+    ~ImportOverride();
+    ImportOverride(const ImportOverride&) = delete;
+    ImportOverride& operator=(const ImportOverride&) = delete;
+
+    bool active() const;
+    template <class Function>
+    Function original() const
+    {
+        return reinterpret_cast<Function>(const_cast<void*>(Original()));
+    }
+
+private:
+    const void* Original() const;
+    HMODULE module_;
+    std::unique_ptr<class ImportPatch> patch_;
 };

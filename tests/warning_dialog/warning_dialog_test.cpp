@@ -15,7 +15,6 @@
 
 #include "dialog_probe.h"
 #include "dll_monitor.h"
-#include "language_override.h"
 #include "test_paths.h"
 
 namespace {

@@ -1,0 +1,70 @@
+#include "foreground_window.h"
+
+namespace {
+
+LRESULT CALLBACK ForegroundProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_DESTROY) {
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+ForegroundWindow::ForegroundWindow(const RECT& place, WindowOptions options) : place_(place), options_(options)
+{
+    ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    thread_ = CreateThread(nullptr, 0, Run, this, 0, &threadId_);
+    WaitForSingleObject(ready_, 30000);
+    if (options_.activate) {
+        Activate();
+    }
+}
+
+ForegroundWindow::~ForegroundWindow()
+{
+    if (window_ != nullptr) {
+        PostMessageW(window_, WM_CLOSE, 0, 0);
+    }
+    if (thread_ != nullptr) {
+        WaitForSingleObject(thread_, 30000);
+        CloseHandle(thread_);
+    }
+    CloseHandle(ready_);
+}
+
+bool ForegroundWindow::Activate() const
+{
+    SetForegroundWindow(window_);
+    for (int i = 0; i < 1000 && GetForegroundWindow() != window_; ++i) {
+        Sleep(10);
+    }
+    return GetForegroundWindow() == window_;
+}
+
+DWORD WINAPI ForegroundWindow::Run(void* self)
+{
+    auto* owner = static_cast<ForegroundWindow*>(self);
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = ForegroundProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hbrBackground = GetSysColorBrush(owner->options_.background);
+    wchar_t className[48];
+    wsprintfW(className, L"DocEventDlgTestWindow%d", owner->options_.background);
+    windowClass.lpszClassName = className;
+    RegisterClassW(&windowClass);  // fails harmlessly when this background's class is there
+    const RECT& place = owner->place_;
+    owner->window_ = CreateWindowExW(owner->options_.topMost ? WS_EX_TOPMOST : 0, className, L"Foreground",
+                                     WS_POPUP | WS_CAPTION | WS_VISIBLE, place.left, place.top,
+                                     place.right - place.left, place.bottom - place.top, nullptr, nullptr,
+                                     windowClass.hInstance, nullptr);
+    SetEvent(owner->ready_);
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return 0;
+}
