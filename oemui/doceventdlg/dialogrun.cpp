@@ -1,7 +1,133 @@
 #include "dialogrun.h"
 
 #include "common/activationcontext.h"
+#include "common/printhost.h"
 #include "module.h"
+
+namespace {
+
+// How long an owner's thread may take to answer before the dialog does
+// without the owner: long enough for a thread that handles its messages,
+// short enough that nobody waits for one that does not.
+constexpr UINT kOwnerAnswerMs = 500;
+
+// One modal dialog of the library, from before its window exists until after
+// it is gone. The dialog window keeps its address in GWLP_USERDATA; the
+// thread's slot holds the dialog being created, whose window has not got it
+// yet.
+struct DialogRun {
+    DLGPROC procedure;
+    HWND owner;
+    bool ownerDisabled;  // the library disabled the owner and gives its input back
+    bool bringForward;   // it would have been owned: still shown above the window the user works in
+};
+
+// Answers within the short wait: a window of the calling thread always does.
+bool ThreadAnswers(HWND window)
+{
+    if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId()) {
+        return true;
+    }
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, kOwnerAnswerMs, &ignored) != 0;
+}
+
+// The foreground window, when it is a window of the printing application
+// whose thread answers; null otherwise: a dialog owned by another program's
+// window would disable it, and one owned by a window whose thread does not
+// handle its messages would wait for that thread as it comes up and ends.
+HWND ChooseOwner(DialogOwner owner)
+{
+    if (owner != DialogOwner::Foreground) {
+        return nullptr;
+    }
+    const HWND foreground = GetForegroundWindow();
+    if (foreground == nullptr) {
+        return nullptr;
+    }
+    DWORD process = 0;
+    GetWindowThreadProcessId(foreground, &process);
+    if (process != ExaminePrintHost().applicationProcessId) {
+        return nullptr;
+    }
+    return ThreadAnswers(foreground) ? foreground : nullptr;
+}
+
+// Re-enables an owner whose thread did not answer, from a thread of its own
+// that waits for it instead of the dialog's. It holds a reference to this
+// library, given back as it ends.
+DWORD WINAPI EnableOwnerLater(LPVOID owner)
+{
+    EnableWindow(static_cast<HWND>(owner), TRUE);
+    FreeLibraryAndExitThread(g_moduleInstance, 0);
+}
+
+// Gives the owner its input back, once, before the dialog goes (so that the
+// owner, not some other window, is activated after it).
+void GiveOwnerItsInputBack(HWND dialog, DialogRun& run)
+{
+    if (!run.ownerDisabled) {
+        return;
+    }
+    run.ownerDisabled = false;
+    if (!IsWindow(run.owner)) {
+        return;
+    }
+    if (ThreadAnswers(run.owner)) {
+        EnableWindow(run.owner, TRUE);
+        return;
+    }
+    // The dialog stops being owned, so that ending it sends the owner nothing.
+    if (dialog != nullptr) {
+        SetWindowLongPtrW(dialog, GWLP_HWNDPARENT, 0);
+    }
+    UniqueModule reference(ReferenceThisModule());
+    if (!reference) {
+        return;
+    }
+    const HANDLE enabler = CreateThread(nullptr, 0, EnableOwnerLater, run.owner, 0, nullptr);
+    if (enabler != nullptr) {
+        reference.release();  // the thread gives it back
+        CloseHandle(enabler);
+    }
+}
+
+DialogRun* RunOf(HWND dialog) { return reinterpret_cast<DialogRun*>(GetWindowLongPtrW(dialog, GWLP_USERDATA)); }
+
+// The procedure of every dialog of the library: finds the dialog's run and
+// hands every message to the dialog's own procedure.
+INT_PTR CALLBACK RunDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    DialogRun* run = RunOf(dialog);
+    if (run == nullptr) {
+        // The first message of a new dialog: the run being created on this thread.
+        run = static_cast<DialogRun*>(TlsGetValue(g_dialogRunSlot));
+        if (run == nullptr) {
+            return FALSE;
+        }
+        SetWindowLongPtrW(dialog, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(run));
+    }
+    const INT_PTR handled = run->procedure(dialog, message, wParam, lParam);
+    if (message == WM_INITDIALOG && run->bringForward) {
+        // As far as the platform lets this process take the foreground.
+        SetForegroundWindow(dialog);
+    }
+    return handled;
+}
+
+// Makes run the dialog being created on this thread while it lives.
+class CreatingRun {
+public:
+    explicit CreatingRun(DialogRun& run) : previous_(TlsGetValue(g_dialogRunSlot)) { TlsSetValue(g_dialogRunSlot, &run); }
+    ~CreatingRun() { TlsSetValue(g_dialogRunSlot, previous_); }
+    CreatingRun(const CreatingRun&) = delete;
+    CreatingRun& operator=(const CreatingRun&) = delete;
+
+private:
+    void* previous_;
+};
+
+}  // namespace
 
 HMODULE ReferenceThisModule()
 {
@@ -13,13 +139,42 @@ HMODULE ReferenceThisModule()
     return module;
 }
 
+bool UserCanAnswerDialogs() { return ExaminePrintHost().userCanAnswer; }
+
 INT_PTR RunModalDialog(const ResourceStrings& strings, DialogTemplates templates, DialogOwner owner,
                        DLGPROC procedure, void* state)
 {
-    const HWND ownerWindow = owner == DialogOwner::Foreground ? GetForegroundWindow() : nullptr;
+    if (g_dialogRunSlot == TLS_OUT_OF_INDEXES) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return -1;
+    }
+    DialogRun run{procedure, ChooseOwner(owner), false, false};
+    run.bringForward = owner == DialogOwner::Foreground && run.owner == nullptr;
+    // The library disables the owner itself: the dialog manager, finding it
+    // disabled, leaves it alone, and the library can give it back without
+    // waiting for the owner's thread.
+    if (run.owner != nullptr && IsWindowEnabled(run.owner)) {
+        EnableWindow(run.owner, FALSE);
+        run.ownerDisabled = true;
+    }
     const WORD templateId = strings.rightToLeft ? templates.rightToLeft : templates.leftToRight;
-    // The themed controls, whatever the host's manifest says.
-    const ModuleActivationContext themedControls(g_moduleInstance);
-    return DialogBoxParamW(g_moduleInstance, MAKEINTRESOURCEW(templateId), ownerWindow, procedure,
-                           reinterpret_cast<LPARAM>(state));
+    INT_PTR result = 0;
+    {
+        // The themed controls, whatever the host's manifest says.
+        const ModuleActivationContext themedControls(g_moduleInstance);
+        const CreatingRun creating(run);
+        result = DialogBoxParamW(g_moduleInstance, MAKEINTRESOURCEW(templateId), run.owner, RunDialogProc,
+                                 reinterpret_cast<LPARAM>(state));
+    }
+    // A dialog that was never created, or that ended without EndModalDialog.
+    GiveOwnerItsInputBack(nullptr, run);
+    return result;
+}
+
+void EndModalDialog(HWND dialog, INT_PTR result)
+{
+    if (DialogRun* run = RunOf(dialog)) {
+        GiveOwnerItsInputBack(dialog, *run);
+    }
+    EndDialog(dialog, result);
 }

@@ -48,12 +48,17 @@ private:
     UniqueLocalMemory memory_;
 };
 
+// True unless the process runs where no user can answer a dialog (see
+// ExaminePrintHost).
+bool UserCanAnswerDialogs();
+
 // The first step of every export: the caller's record copied, or an empty
-// copy when there is no record or no memory for it; then nothing is shown.
+// copy when there is no record, when no user could answer a dialog here, or
+// when there is no memory for it; then nothing is shown and nothing written.
 template <class Request>
 RequestCopy<Request> AcceptRequest(const Request* caller)
 {
-    if (caller == nullptr) {
+    if (caller == nullptr || !UserCanAnswerDialogs()) {
         return {};
     }
     return RequestCopy<Request>::Of(*caller);
@@ -117,8 +122,10 @@ HANDLE StartDialogThread(RequestCopy<Request> copy)
 
 // Who owns a dialog.
 enum class DialogOwner {
-    None,        // a dialog of its own, placed over the foreground window
-    Foreground,  // the window in the foreground as the dialog starts
+    None,  // a dialog of its own, placed over the foreground window
+    // The window in the foreground as the dialog starts, when it is the
+    // printing application's and its thread answers; else none.
+    Foreground,
 };
 
 // A dialog template pair of this library: the mirrored one is chosen for
@@ -134,3 +141,8 @@ struct DialogTemplates {
 // DialogBoxParamW's result.
 INT_PTR RunModalDialog(const ResourceStrings& strings, DialogTemplates templates, DialogOwner owner,
                        DLGPROC procedure, void* state);
+
+// How every dialog of the library ends, in place of EndDialog: gives its
+// owner back its input first (without waiting for an owner's thread that
+// does not answer), then ends the dialog with result.
+void EndModalDialog(HWND dialog, INT_PTR result);

@@ -2,6 +2,7 @@
 #include "module.h"
 
 HINSTANCE g_moduleInstance = nullptr;
+DWORD g_dialogRunSlot = TLS_OUT_OF_INDEXES;
 std::atomic<HANDLE> g_jobStorageThread{nullptr};
 std::atomic<HANDLE> g_duplexThread{nullptr};
 
@@ -26,6 +27,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
     switch (reason) {
     case DLL_PROCESS_ATTACH:
         g_moduleInstance = instance;
+        g_dialogRunSlot = TlsAlloc();
         break;
     case DLL_THREAD_DETACH:
         CloseDialogThread(g_jobStorageThread);
@@ -39,6 +41,9 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
         if (reserved == nullptr) {
             CloseDialogThread(g_jobStorageThread);
             CloseDialogThread(g_duplexThread);
+            if (g_dialogRunSlot != TLS_OUT_OF_INDEXES) {
+                TlsFree(g_dialogRunSlot);
+            }
         }
         break;
     default:

@@ -333,7 +333,7 @@ INT_PTR CALLBACK DuplexDialogProc(HWND window, UINT message, WPARAM wParam, LPAR
             return FALSE;
         }
         if (LOWORD(wParam) == IDOK) {
-            EndDialog(window, IDOK);
+            EndModalDialog(window, IDOK);
             return TRUE;
         }
         if (LOWORD(wParam) == IDC_DUPLEX_HELP) {
@@ -341,7 +341,7 @@ INT_PTR CALLBACK DuplexDialogProc(HWND window, UINT message, WPARAM wParam, LPAR
         }
         return FALSE;  // IDCANCEL (Escape) among the rest: the dialog stays
     case WM_CLOSE:
-        EndDialog(window, IDOK);
+        EndModalDialog(window, IDOK);
         return TRUE;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:

@@ -152,7 +152,7 @@ BOOL OnJobStorageCommand(HWND window, WPARAM wParam)
         const BYTE showAgain = dontShowAgain ? 0x00 : 0x01;
         // The dialog ends whether or not the preference could be stored.
         WriteUserSetting(state->request.settingsSubKey, kShowJobStorageValue, &showAgain, sizeof(showAgain));
-        EndDialog(window, IDOK);
+        EndModalDialog(window, IDOK);
         return TRUE;
     }
     case IDC_JOB_HELP:
@@ -173,7 +173,7 @@ INT_PTR CALLBACK JobStorageDialogProc(HWND window, UINT message, WPARAM wParam, 
         return OnJobStorageCommand(window, wParam);
     case WM_CLOSE:
         // Closing is not OK: the preference stays as it was.
-        EndDialog(window, IDOK);
+        EndModalDialog(window, IDOK);
         return TRUE;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:

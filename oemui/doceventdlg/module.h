@@ -8,6 +8,10 @@
 
 extern HINSTANCE g_moduleInstance;
 
+// The thread-local slot that holds the dialog being created on a thread
+// (TLS_OUT_OF_INDEXES when none could be had; then no dialog is shown).
+extern DWORD g_dialogRunSlot;
+
 // Each slot holds the handle of the last thread its export started, until a
 // thread detaches. Exchanging keeps a handle from being lost or closed twice.
 extern std::atomic<HANDLE> g_jobStorageThread;

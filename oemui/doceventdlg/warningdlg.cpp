@@ -118,7 +118,7 @@ void EndWarningDialog(HWND window, int result)
             state->request->showCheckBox != 0 &&
             SendDlgItemMessageW(window, IDC_WARNING_DONT_SHOW, BM_GETCHECK, 0, 0) == BST_CHECKED;
     }
-    EndDialog(window, result);
+    EndModalDialog(window, result);
 }
 
 void OnWarningCommand(HWND window, WPARAM wParam)

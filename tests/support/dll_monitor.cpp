@@ -19,6 +19,7 @@ struct DllMonitor::Shared {
     std::vector<HANDLE> closedHandles;
     std::vector<StartedThread> startedThreads;
     int strayCloses = 0;
+    std::map<std::string, const void*> exportAnswers;  // GetProcAddress by name, answered by the test
     int userLanguage = -1;  // the answer to GetUserDefaultUILanguage; -1: the platform's
 
     // Counts the call and tells whether it is one of those that fail.
@@ -71,6 +72,7 @@ struct DllMonitor::Shared {
         for (int& value : created) value = 0;
         outstanding.clear();
         strayCloses = 0;
+        exportAnswers.clear();
         ForgetRecordsLocked();
     }
 
@@ -353,6 +355,16 @@ HMODULE WINAPI MonitoredLoadLibraryW(LPCWSTR path)
 
 FARPROC WINAPI MonitoredGetProcAddress(HMODULE module, LPCSTR name)
 {
+    if (reinterpret_cast<ULONG_PTR>(name) > 0xFFFF) {
+        std::lock_guard<std::mutex> guard(g_shared.lock);
+        const auto answer = g_shared.exportAnswers.find(name);
+        if (answer != g_shared.exportAnswers.end()) {
+            if (answer->second == nullptr) {
+                SetLastError(ERROR_PROC_NOT_FOUND);
+            }
+            return reinterpret_cast<FARPROC>(const_cast<void*>(answer->second));
+        }
+    }
     if (module != kHtmlHelpModule) {
         return GetProcAddress(module, name);
     }
@@ -737,6 +749,12 @@ int DllMonitor::StrayCloses() const
 {
     std::lock_guard<std::mutex> guard(g_shared.lock);
     return g_shared.strayCloses;
+}
+
+void DllMonitor::AnswerExport(const char* name, const void* function)
+{
+    std::lock_guard<std::mutex> guard(g_shared.lock);
+    g_shared.exportAnswers[name] = function;
 }
 
 std::vector<StartedThread> DllMonitor::StartedThreads() const

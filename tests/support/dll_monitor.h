@@ -128,6 +128,10 @@ public:
 
     std::vector<StartedThread> StartedThreads() const;
 
+    // Answers the library's GetProcAddress for name, from any module, with
+    // function: a stand-in of the test's, or null for a platform without it.
+    void AnswerExport(const char* name, const void* function);
+
     // Drops the records of closed handles, started threads, loads and help
     // requests (counts stay), with their storage, so that a long run's
     // bookkeeping does not grow with its cycles.

@@ -2,8 +2,23 @@
 
 namespace {
 
+// Posted to the window: its thread then waits for the window's resume event.
+const UINT kHoldMessage = WM_APP + 1;
+// Posted to the window: its own thread makes it the foreground window, which
+// a thread may do for its window even when another program's is in front.
+const UINT kActivateMessage = WM_APP + 2;
+
 LRESULT CALLBACK ForegroundProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == kHoldMessage) {
+        SetEvent(reinterpret_cast<HANDLE>(wParam));
+        WaitForSingleObject(reinterpret_cast<HANDLE>(lParam), INFINITE);
+        return 0;
+    }
+    if (message == kActivateMessage) {
+        SetForegroundWindow(window);
+        return 0;
+    }
     if (message == WM_DESTROY) {
         PostQuitMessage(0);
         return 0;
@@ -16,6 +31,8 @@ LRESULT CALLBACK ForegroundProc(HWND window, UINT message, WPARAM wParam, LPARAM
 ForegroundWindow::ForegroundWindow(const RECT& place, WindowOptions options) : place_(place), options_(options)
 {
     ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    held_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    resumed_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     thread_ = CreateThread(nullptr, 0, Run, this, 0, &threadId_);
     WaitForSingleObject(ready_, 30000);
     if (options_.activate) {
@@ -25,6 +42,7 @@ ForegroundWindow::ForegroundWindow(const RECT& place, WindowOptions options) : p
 
 ForegroundWindow::~ForegroundWindow()
 {
+    SetEvent(resumed_);
     if (window_ != nullptr) {
         PostMessageW(window_, WM_CLOSE, 0, 0);
     }
@@ -33,11 +51,25 @@ ForegroundWindow::~ForegroundWindow()
         CloseHandle(thread_);
     }
     CloseHandle(ready_);
+    CloseHandle(held_);
+    CloseHandle(resumed_);
 }
+
+void ForegroundWindow::Hold()
+{
+    ResetEvent(resumed_);
+    PostMessageW(window_, kHoldMessage, reinterpret_cast<WPARAM>(held_), reinterpret_cast<LPARAM>(resumed_));
+    WaitForSingleObject(held_, 30000);
+}
+
+void ForegroundWindow::Resume() { SetEvent(resumed_); }
 
 bool ForegroundWindow::Activate() const
 {
     SetForegroundWindow(window_);
+    if (GetForegroundWindow() != window_) {
+        PostMessageW(window_, kActivateMessage, 0, 0);
+    }
     for (int i = 0; i < 1000 && GetForegroundWindow() != window_; ++i) {
         Sleep(10);
     }

@@ -23,6 +23,12 @@ public:
     // Makes it the foreground window again; true when it is.
     bool Activate() const;
 
+    // Its thread stops handling messages (waits, as a window thread does
+    // that waits for its printing thread) until Resume; Hold returns once
+    // the thread has stopped.
+    void Hold();
+    void Resume();
+
 private:
     static DWORD WINAPI Run(void* self);
     RECT place_;
@@ -31,4 +37,6 @@ private:
     HANDLE ready_ = nullptr;
     HANDLE thread_ = nullptr;
     DWORD threadId_ = 0;
+    HANDLE held_ = nullptr;     // set while the thread waits
+    HANDLE resumed_ = nullptr;  // set to let it go on
 };

@@ -4,6 +4,14 @@
  *
  * Every record is copied whole before an export returns or starts a thread,
  * so a caller may release or reuse its record as soon as the call returns.
+ *
+ * Where no user can answer a dialog (a window station nobody sees: a
+ * service, a scheduled task, session 0; the spooler service, its isolation
+ * host, the print filter pipeline) no export shows anything, starts a thread
+ * or writes anything: the results are those of "nothing was shown". The
+ * warning and the waiting instructions are owned by the foreground window
+ * only when it belongs to the printing application and its thread answers;
+ * otherwise they come up without an owner.
  * Text fields are UTF-16 and end at their first NUL; a field without one is
  * read only up to its width, less one unit.
  */
