@@ -252,6 +252,42 @@ ensure_arm64_runtime() {
   arm64_log "runtime made in $(arm64_since "$started") s, $(du -sh "$sysroot" | cut -f1)"
 }
 
+# The ARM64 Wine prefix in $1 (a folder of the current tree), made once in
+# the root and set up as the x64 prefixes are: Wine draws the windows itself
+# (no window-manager wait when a dialog closes), and a crash prints its
+# report instead of opening a dialog.
+use_arm64_wine_prefix() {
+  export WINEPREFIX="$PWD/$1" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  local started
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    started=$(date +%s)
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    in_arm64_root bash -c 'wine64 wineboot -i >/dev/null 2>&1; wineserver -w' || true
+    arm64_log "Wine prefix made in $(arm64_since "$started") s: $WINEPREFIX"
+  fi
+  local settings="$WINEPREFIX/doceventdlg-settings-1.reg"
+  if [ ! -f "$settings" ]; then
+    printf '%s\n' 'REGEDIT4' '' \
+      '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"' '' \
+      '[HKEY_CURRENT_USER\Software\Wine\WineDbg]' '"ShowCrashDialog"=dword:00000000' '' \
+      '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\AeDebug]' \
+      '"Auto"="1"' '"Debugger"="winedbg --auto %ld %ld"' > "$settings.tmp"
+    in_arm64_root bash -c 'wine64 regedit /S "$1" >/dev/null 2>&1; wineserver -w' regedit "$settings.tmp"
+    mv "$settings.tmp" "$settings"
+  fi
+}
+
+# Runs a command inside the ARM64 root, with the host's virtual X server (its
+# socket and authority file are in the shared /tmp) and a persistent ARM64
+# wineserver that is ended before the X server goes.
+in_arm64_wine_session() {
+  xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+    . scripts/arm64.sh
+    in_arm64_root bash -c "wineserver -p; wine64 wineboot </dev/null >/dev/null 2>&1;
+      \"\$@\"; rc=\$?; wineserver -k; wineserver -w; exit \$rc" arm64-session "$@"' \
+    arm64-wine-session "$@"
+}
+
 if [ "${BASH_SOURCE[0]}" = "$0" ]; then
   set -euo pipefail
   cd "$(dirname "$0")/.."
