@@ -9,6 +9,8 @@
 #    left-to-right twin), the 58 pictures (each at twice its size too), the
 #    version block of the project's version and a manifest naming its
 #    architecture;
+#  - the public header compiles as C11 and C++17, with or without the
+#    platform's SAL annotations;
 #  - the DLL keeps its security flags (and on x64 is marked compatible with
 #    shadow stacks), imports only system DLLs and carries no DWARF; its debug
 #    directory names the PDB by file name only, with the PDB's own GUID and age;
@@ -36,8 +38,11 @@ fail() {
 architecture=$(sed -n 's/^set(doceventdlg_ARCHITECTURE \(.*\))$/\1/p' \
                  "$prefix/lib/cmake/doceventdlg/doceventdlgConfig.cmake")
 case "$architecture" in
-  x64)   machine=AMD64 object_format=COFF-x86-64 lld_machine=x64 triple=x86_64 manifest_arch=amd64 ;;
-  arm64) machine=ARM64 object_format=COFF-ARM64 lld_machine=arm64 triple=aarch64 manifest_arch=arm64 ;;
+  x64)   machine=AMD64 object_format=COFF-x86-64 lld_machine=x64 triple=x86_64 manifest_arch=amd64
+         header_flags=() ;;
+  arm64) machine=ARM64 object_format=COFF-ARM64 lld_machine=arm64 triple=aarch64 manifest_arch=arm64
+         . scripts/arm64.sh
+         header_flags=(--sysroot="$ARM64_CACHE/sysroot" -resource-dir="$ARM64_CACHE/sysroot/clang") ;;
   *) echo "FAILED: the package declares no known architecture ('$architecture')"; exit 1 ;;
 esac
 echo "architecture: $architecture"
@@ -78,6 +83,19 @@ pdb_age=$(sed -n 's/^ *Age: //p' <<<"$summary")
 [ "$dll_guid" = "$pdb_guid" ] || fail "the DLL names PDB GUID $dll_guid, the PDB has $pdb_guid"
 [ "$dll_age" = "$pdb_age" ] || fail "the DLL names PDB age $dll_age, the PDB has $pdb_age"
 echo "PDB: $pdb_name $pdb_guid age $pdb_age"
+
+# The installed header compiles for the package's target as C11 and as C++17,
+# warnings as errors; also where the platform's headers bring no SAL
+# annotations (taken away here), so that its own fallbacks stand in.
+printf '%s\n' '#include <windows.h>' '#undef _In_' '#undef _Out_opt_' '#undef _Ret_maybenull_' \
+  '#include "doceventdlg.h"' > "$work/header-without-sal.c"
+printf '%s\n' '#include "doceventdlg.h"' > "$work/header.c"
+for variant in "c -std=c11 header.c" "c++ -std=c++17 header.c" "c -std=c11 header-without-sal.c"; do
+  read -r language standard source <<<"$variant"
+  clang-14 --target="$triple-w64-mingw32" "${header_flags[@]}" -fsyntax-only -x "$language" "$standard" \
+    -Wall -Wextra -Wpedantic -Werror -I"$prefix/include" "$work/$source" \
+    || fail "the header does not compile as $language ($standard, $source)"
+done
 
 # A program that takes every export's address, linked against an import
 # library; the program's import table then shows what the library gave it.
