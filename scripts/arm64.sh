@@ -5,7 +5,8 @@
 # machine: each carries a stamp of what it was made from and is checked before
 # use; a missing, stale or broken one is made again. Sourced by the test
 # scripts; run as `bash scripts/arm64.sh runtime|root|all` it makes (or
-# checks) the pieces by themselves.
+# checks) the pieces by themselves, and `bash scripts/arm64.sh lane [tree]`
+# runs the whole ARM64 lane against a built and installed x64 tree.
 
 ARM64_CACHE=${DOCEVENTDLG_ARM64_CACHE:-/var/cache/doceventdlg-arm64}
 ARM64_SUITE=bookworm
@@ -54,8 +55,18 @@ arm64_root_sound() {
   ARM64_CACHE=${root%/root} in_arm64_root wine64 --version 2>/dev/null | grep -q '^wine-8'
 }
 
+# Holds the lock $1 of the cache until the calling shell ends: two runs on
+# one machine do not make the same piece at once; the second waits and then
+# finds it made.
+arm64_lock() {
+  mkdir -p "$ARM64_CACHE"
+  exec {ARM64_LOCK_FD}>>"$ARM64_CACHE/$1.lock"
+  flock "$ARM64_LOCK_FD"
+}
+
 # Makes (or reuses) the ARM64 root in $ARM64_CACHE/root.
-ensure_arm64_root() {
+ensure_arm64_root() (
+  arm64_lock root
   local root=$ARM64_CACHE/root started
   if arm64_root_sound "$root"; then
     arm64_log "root reused: $root"
@@ -72,12 +83,12 @@ ensure_arm64_root() {
     --include="$include" \
     --dpkgopt='path-exclude=/usr/share/man/*' --dpkgopt='path-exclude=/usr/share/doc/*' \
     --dpkgopt='path-exclude=/usr/share/locale/*' \
-    "$ARM64_SUITE" "$root.new" "$ARM64_MIRROR"
+    "$ARM64_SUITE" "$root.new" "$ARM64_MIRROR" || { rm -rf "$root.new"; return 1; }
   arm64_root_key > "$root.new/.doceventdlg-stamp"
   mv "$root.new" "$root"
   arm64_root_sound "$root" || { echo "arm64: the new root's Wine does not start" >&2; return 1; }
   arm64_log "root made in $(arm64_since "$started") s, $(du -sh "$root" | cut -f1)"
-}
+)
 
 # Runs a command inside the ARM64 root, in a mount namespace of its own (the
 # mounts end with the command): /proc for Wine's loader, /dev, the host's
@@ -140,16 +151,16 @@ arm64_build_runtime() {
 
   local started step
   started=$(date +%s)
-  arm64_fetch_source mingw-w64 "$mingw_version" "$work/mingw"
-  dpkg-source --no-check -x "$work"/mingw/mingw-w64_*.dsc "$work/mingw/src" >/dev/null
+  arm64_fetch_source mingw-w64 "$mingw_version" "$work/mingw" || return 1
+  dpkg-source --no-check -x "$work"/mingw/mingw-w64_*.dsc "$work/mingw/src" >/dev/null || return 1
   local src=$work/mingw/src
   arm64_log "mingw-w64 $mingw_version sources in $(arm64_since "$started") s"
 
   step=$(date +%s)
   mkdir -p "$work/headers"
   (cd "$work/headers" && "$src/mingw-w64-headers/configure" --host=aarch64-w64-mingw32 \
-     --prefix="$sysroot" >/dev/null && make install >/dev/null)
-  cp "$src"/mingw-w64-libraries/winpthreads/include/*.h "$sysroot/include/"
+     --prefix="$sysroot" >/dev/null && make install >/dev/null) || return 1
+  cp "$src"/mingw-w64-libraries/winpthreads/include/*.h "$sysroot/include/" || return 1
 
   # No debug information: the objects then hold no path of this machine.
   local cc="clang-14 --target=aarch64-w64-mingw32 --sysroot=$sysroot"
@@ -165,20 +176,20 @@ arm64_build_runtime() {
   # Only compiler-rt and LLVM's CMake modules are unpacked from the LLVM
   # sources, with Debian's patches that touch them.
   step=$(date +%s)
-  arm64_fetch_source llvm-toolchain-14 "$llvm_version" "$work/llvm"
+  arm64_fetch_source llvm-toolchain-14 "$llvm_version" "$work/llvm" || return 1
   local upstream=${llvm_version#*:}
   upstream=${upstream%-*}
   local top=llvm-toolchain-14_$upstream
   tar -xJf "$work"/llvm/llvm-toolchain-14_"$upstream".orig.tar.xz -C "$work/llvm" \
-    "$top/compiler-rt" "$top/llvm/cmake" "$top/cmake"
-  tar -xJf "$work"/llvm/llvm-toolchain-14_*.debian.tar.xz -C "$work/llvm"
+    "$top/compiler-rt" "$top/llvm/cmake" "$top/cmake" || return 1
+  tar -xJf "$work"/llvm/llvm-toolchain-14_*.debian.tar.xz -C "$work/llvm" || return 1
   local patch
   while read -r patch; do
     case "$patch" in ''|'#'*) continue ;; esac
     if grep '^+++ ' "$work/llvm/debian/patches/$patch" | grep -qv '^+++ [^/]*/compiler-rt/'; then
       continue
     fi
-    patch -d "$work/llvm/$top" -p1 -s < "$work/llvm/debian/patches/$patch"
+    patch -d "$work/llvm/$top" -p1 -s < "$work/llvm/debian/patches/$patch" || return 1
   done < <(sed 's/[[:space:]]*#.*//' "$work/llvm/debian/patches/series")
   cmake -S "$work/llvm/$top/compiler-rt/lib/builtins" -B "$work/builtins" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_SYSTEM_PROCESSOR=ARM64 \
@@ -191,8 +202,8 @@ arm64_build_runtime() {
     && cmake --build "$work/builtins" -j"$jobs" >>"$work/builtins.log" 2>&1 \
     || { tail -20 "$work/builtins.log" >&2; return 1; }
   mkdir -p "$sysroot/clang/lib/windows"
-  cp "$work/builtins/lib/windows/libclang_rt.builtins-aarch64.a" "$sysroot/clang/lib/windows/"
-  ln -s "$(clang-14 -print-resource-dir)/include" "$sysroot/clang/include"
+  cp "$work/builtins/lib/windows/libclang_rt.builtins-aarch64.a" "$sysroot/clang/lib/windows/" || return 1
+  ln -s "$(clang-14 -print-resource-dir)/include" "$sysroot/clang/include" || return 1
   arm64_log "compiler-rt builtins (llvm-toolchain-14 $llvm_version) built in $(arm64_since "$step") s"
   rm -rf "$work"
 }
@@ -232,7 +243,8 @@ arm64_runtime_sound() {
 }
 
 # Makes (or reuses) the sysroot in $ARM64_CACHE/sysroot.
-ensure_arm64_runtime() {
+ensure_arm64_runtime() (
+  arm64_lock runtime
   local sysroot=$ARM64_CACHE/sysroot started
   if arm64_runtime_sound "$sysroot"; then
     arm64_log "runtime reused: $sysroot"
@@ -245,12 +257,11 @@ ensure_arm64_runtime() {
   # Built where it will stay: the paths configure writes then hold.
   ln -s "$sysroot.new" "$sysroot"
   arm64_build_runtime "$sysroot" || { rm -rf "$sysroot" "$sysroot.new"; return 1; }
-  rm "$sysroot"
-  mv "$sysroot.new" "$sysroot"
+  rm "$sysroot" && mv "$sysroot.new" "$sysroot" || return 1
   arm64_runtime_key > "$sysroot/.doceventdlg-stamp"
   arm64_runtime_sound "$sysroot" || { echo "arm64: the new runtime does not link" >&2; return 1; }
   arm64_log "runtime made in $(arm64_since "$started") s, $(du -sh "$sysroot" | cut -f1)"
-}
+)
 
 # The ARM64 Wine prefix in $1 (a folder of the current tree), made once in
 # the root and set up as the x64 prefixes are: Wine draws the windows itself
@@ -288,6 +299,72 @@ in_arm64_wine_session() {
     arm64-wine-session "$@"
 }
 
+# The runtime and the root, made side by side when both are missing: the
+# root's package scripts run emulated on one core while the runtime builds.
+ensure_arm64_pieces() {
+  local root_log=$ARM64_CACHE/root.log root_job
+  mkdir -p "$ARM64_CACHE"
+  ensure_arm64_root >"$root_log" 2>&1 &
+  root_job=$!
+  local runtime_status=0 root_status=0
+  ensure_arm64_runtime || runtime_status=$?
+  wait "$root_job" || root_status=$?
+  cat "$root_log"
+  [ "$runtime_status" -eq 0 ] && [ "$root_status" -eq 0 ]
+}
+
+ARM64_TOOLCHAIN=cmake/clang-mingw-w64-aarch64.cmake
+
+# The ARM64 lane, after the x64 tree $1 is built and installed in $1/install:
+# the runtime and the root (made or reused), the library built for ARM64 in
+# $1-arm64, installed, checked against the x64 package, packed beside the x64
+# package in $1/package, and driven by the ARM64 program under emulated Wine.
+# Prints the time of each step.
+run_arm64_lane() {
+  local x64_tree=$1 tree=$1-arm64 started step times=()
+  started=$(date +%s)
+  ensure_arm64_host
+  ensure_arm64_pieces
+  times+=("runtime and root $(arm64_since "$started") s")
+
+  step=$(date +%s)
+  cmake -S . -B "$tree" -DCMAKE_TOOLCHAIN_FILE="$ARM64_TOOLCHAIN" -DCMAKE_BUILD_TYPE=Release \
+        -DDOCEVENTDLG_BUILD_TESTS=OFF >/dev/null
+  cmake --build "$tree" -j"$(nproc)"
+  rm -rf "$tree/install"
+  cmake --install "$tree" --prefix "$tree/install" >/dev/null
+  bash scripts/check-package.sh "$tree/install" "$tree/package-check" "$x64_tree/install"
+  (cd "$tree" && cpack >/dev/null)
+  mkdir -p "$x64_tree/package"
+  cp "$tree"/package/doceventdlg-*-arm64.zip "$tree"/package/doceventdlg-*-arm64.zip.sha256 "$x64_tree/package/"
+  (cd "$x64_tree/package" && sha256sum -c doceventdlg-*-arm64.zip.sha256 >/dev/null)
+  times+=("build, checks, package $(arm64_since "$step") s")
+
+  # With both packages on the search path, each consumer gets its own.
+  step=$(date +%s)
+  cmake -P tests/arm64/package_architecture.cmake
+  local prefixes="$PWD/$x64_tree/install;$PWD/$tree/install"
+  cmake -S tests/arm64 -B "$tree-driver" -DCMAKE_TOOLCHAIN_FILE="$PWD/$ARM64_TOOLCHAIN" \
+        -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$prefixes" >/dev/null
+  cmake --build "$tree-driver" -j"$(nproc)"
+  cmake -S tests/consumer -B "$tree-x64-consumer" -DCMAKE_TOOLCHAIN_FILE="$PWD/$TOOLCHAIN" \
+        -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$PWD/$tree/install;$PWD/$x64_tree/install" >/dev/null
+  grep -qx "doceventdlg_DIR:PATH=$PWD/$x64_tree/install/lib/cmake/doceventdlg" "$tree-x64-consumer/CMakeCache.txt" \
+    || { echo "arm64: an x64 consumer did not get the x64 package" >&2; return 1; }
+  times+=("driver and package choice $(arm64_since "$step") s")
+
+  step=$(date +%s)
+  use_arm64_wine_prefix "$tree/wineprefix"
+  times+=("Wine prefix $(arm64_since "$step") s")
+  step=$(date +%s)
+  local report=$tree/driver-report.txt
+  # Wine 8 reports 0 for a program its debugger ended: the last line decides.
+  in_arm64_wine_session wine64 "$tree-driver/doceventdlg-arm64-driver.exe" | tee "$report" || true
+  times+=("emulated run $(arm64_since "$step") s")
+  arm64_log "lane: ${times[*]/%/;} total $(arm64_since "$started") s"
+  grep -q '^all [0-9]* cases passed' "$report"
+}
+
 if [ "${BASH_SOURCE[0]}" = "$0" ]; then
   set -euo pipefail
   cd "$(dirname "$0")/.."
@@ -296,7 +373,8 @@ if [ "${BASH_SOURCE[0]}" = "$0" ]; then
   case "${1:-all}" in
     runtime) ensure_arm64_runtime ;;
     root) ensure_arm64_root ;;
-    all) ensure_arm64_runtime; ensure_arm64_root ;;
-    *) echo "usage: bash scripts/arm64.sh [runtime|root|all]" >&2; exit 2 ;;
+    all) ensure_arm64_pieces ;;
+    lane) run_arm64_lane "${2:-build}" ;;
+    *) echo "usage: bash scripts/arm64.sh [runtime|root|all|lane [x64 tree]]" >&2; exit 2 ;;
   esac
 fi
