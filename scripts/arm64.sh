@@ -11,8 +11,10 @@
 ARM64_CACHE=${DOCEVENTDLG_ARM64_CACHE:-/var/cache/doceventdlg-arm64}
 ARM64_SUITE=bookworm
 ARM64_MIRROR=http://deb.debian.org/debian
-# The recipe's own revision: raising it makes every machine build afresh.
-ARM64_RECIPE=1
+# Each piece's recipe revision: raising one makes every machine make that
+# piece afresh.
+ARM64_ROOT_RECIPE=1
+ARM64_RUNTIME_RECIPE=2
 
 ARM64_HOST_PACKAGES=(qemu-user-static binfmt-support mmdebstrap arch-test dpkg-dev)
 # Wine and what its X11 driver loads (libX11 and libXext come with Wine;
@@ -43,7 +45,7 @@ ensure_arm64_host() {
 }
 
 arm64_root_key() {
-  echo "recipe $ARM64_RECIPE suite $ARM64_SUITE packages ${ARM64_ROOT_PACKAGES[*]}"
+  echo "recipe $ARM64_ROOT_RECIPE suite $ARM64_SUITE packages ${ARM64_ROOT_PACKAGES[*]}"
 }
 
 # A root is sound when its stamp matches and its Wine starts under emulation.
@@ -118,7 +120,7 @@ arm64_source_versions() {
 }
 
 arm64_runtime_key() {
-  echo "recipe $ARM64_RECIPE $(arm64_source_versions) resource $(clang-14 -print-resource-dir)"
+  echo "recipe $ARM64_RUNTIME_RECIPE $(arm64_source_versions) resource $(clang-14 -print-resource-dir)"
 }
 
 # Fetches the source package $1 at version $2 into the folder $3.
@@ -162,12 +164,13 @@ arm64_build_runtime() {
      --prefix="$sysroot" >/dev/null && make install >/dev/null) || return 1
   cp "$src"/mingw-w64-libraries/winpthreads/include/*.h "$sysroot/include/" || return 1
 
-  # No debug information: the objects then hold no path of this machine.
-  local cc="clang-14 --target=aarch64-w64-mingw32 --sysroot=$sysroot"
+  # No debug information, and source paths (in assertions) relative to the
+  # sources: the runtime's bytes do not depend on where the cache is.
+  local cc="clang-14 --target=aarch64-w64-mingw32 --sysroot=$sysroot" cflags="-O2 -ffile-prefix-map=$src/="
   mkdir -p "$work/crt"
   (cd "$work/crt" && "$src/mingw-w64-crt/configure" --host=aarch64-w64-mingw32 --prefix="$sysroot" \
      --disable-lib32 --disable-lib64 --enable-libarm64 \
-     CC="$cc" CXX="${cc/clang-14/clang++-14}" CFLAGS=-O2 CXXFLAGS=-O2 \
+     CC="$cc" CXX="${cc/clang-14/clang++-14}" CFLAGS="$cflags" CXXFLAGS="$cflags" \
      AR=llvm-ar-14 RANLIB=llvm-ranlib-14 DLLTOOL=llvm-dlltool-14 >configure.log 2>&1 \
      && make -j"$jobs" >make.log 2>&1 && make install >install.log 2>&1) \
     || { tail -20 "$work"/crt/*.log >&2; return 1; }
@@ -186,9 +189,10 @@ arm64_build_runtime() {
   local patch
   while read -r patch; do
     case "$patch" in ''|'#'*) continue ;; esac
-    if grep '^+++ ' "$work/llvm/debian/patches/$patch" | grep -qv '^+++ [^/]*/compiler-rt/'; then
-      continue
-    fi
+    # Only patches whose every file lies in compiler-rt (one reader: a
+    # pipeline into grep -q could end early and fail under pipefail).
+    awk '/^\+\+\+ / { files++; if ($2 !~ /^[^\/]*\/compiler-rt\//) other = 1 }
+         END { exit (files == 0 || other) }' "$work/llvm/debian/patches/$patch" || continue
     patch -d "$work/llvm/$top" -p1 -s < "$work/llvm/debian/patches/$patch" || return 1
   done < <(sed 's/[[:space:]]*#.*//' "$work/llvm/debian/patches/series")
   cmake -S "$work/llvm/$top/compiler-rt/lib/builtins" -B "$work/builtins" \
@@ -197,6 +201,7 @@ arm64_build_runtime() {
     -DCMAKE_C_COMPILER_TARGET=aarch64-w64-mingw32 -DCMAKE_CXX_COMPILER_TARGET=aarch64-w64-mingw32 \
     -DCMAKE_ASM_COMPILER_TARGET=aarch64-w64-mingw32 -DCMAKE_SYSROOT="$sysroot" \
     -DCMAKE_AR=/usr/bin/llvm-ar-14 -DCMAKE_RANLIB=/usr/bin/llvm-ranlib-14 \
+    -DCMAKE_C_FLAGS="-ffile-prefix-map=$work/llvm/$top/=" -DCMAKE_ASM_FLAGS="-ffile-prefix-map=$work/llvm/$top/=" \
     -DCMAKE_TRY_COMPILE_TARGET_TYPE=STATIC_LIBRARY -DCOMPILER_RT_DEFAULT_TARGET_ONLY=ON \
     -DLLVM_CMAKE_DIR="$work/llvm/$top/llvm/cmake/modules" >"$work/builtins.log" 2>&1 \
     && cmake --build "$work/builtins" -j"$jobs" >>"$work/builtins.log" 2>&1 \
@@ -256,7 +261,8 @@ ensure_arm64_runtime() (
   mkdir -p "$sysroot.new"
   # Built where it will stay: the paths configure writes then hold.
   ln -s "$sysroot.new" "$sysroot"
-  arm64_build_runtime "$sysroot" || { rm -rf "$sysroot" "$sysroot.new"; return 1; }
+  arm64_build_runtime "$sysroot" \
+    || { echo "arm64: the runtime did not build" >&2; rm -rf "$sysroot" "$sysroot.new"; return 1; }
   rm "$sysroot" && mv "$sysroot.new" "$sysroot" || return 1
   arm64_runtime_key > "$sysroot/.doceventdlg-stamp"
   arm64_runtime_sound "$sysroot" || { echo "arm64: the new runtime does not link" >&2; return 1; }
