@@ -2,7 +2,8 @@
  * Drives every export of the installed ARM64 library, linked at load time
  * through its import library, under ARM64 Wine: each dialog comes up with its
  * texts from the sample string library (English and Arabic), is ended by
- * each of its buttons with the right result, the job storage notice writes
+ * each of its buttons with the right result (Help shows its topic and leaves
+ * the dialog open), the job storage notice writes
  * its preference, and the two-sided instructions draw their pictures in their
  * frames. Plain C: there is no C++ runtime for ARM64 MinGW here.
  *
@@ -30,7 +31,9 @@
 #define SETTINGS_KEY L"Software\\Velmoracrestwyn\\" SETTINGS_SUBKEY
 
 typedef enum { WARNING, WARNING_EX, JOB_STORAGE, DUPLEX_INFORMATIONAL, DUPLEX_WAITING } Dialog;
-typedef enum { BY_OK, BY_CANCEL, BY_THIRD, BY_CLOSE_BOX } Ending;
+/* BY_HELP_THEN_OK: Help, which shows its topic and leaves the dialog open,
+ * then OK (Continue). */
+typedef enum { BY_OK, BY_CANCEL, BY_THIRD, BY_CLOSE_BOX, BY_HELP_THEN_OK } Ending;
 
 typedef struct {
     const char* name;
@@ -55,13 +58,17 @@ static const Case kCases[] = {
     {"job storage, en, ticked, OK", JOB_STORAGE, ENGLISH, 1, BY_OK, 0x00},
     {"job storage, en, ticked, close box", JOB_STORAGE, ENGLISH, 1, BY_CLOSE_BOX, -1},
     {"job storage, ar, ticked, OK", JOB_STORAGE, ARABIC, 1, BY_OK, 0x00},
+    {"job storage, en, Help, then OK", JOB_STORAGE, ENGLISH, 0, BY_HELP_THEN_OK, 0x01},
     {"duplex informational, en, OK", DUPLEX_INFORMATIONAL, ENGLISH, 0, BY_OK, 0},
     {"duplex informational, ar, close box", DUPLEX_INFORMATIONAL, ARABIC, 0, BY_CLOSE_BOX, 0},
+    {"duplex informational, en, Help, OK", DUPLEX_INFORMATIONAL, ENGLISH, 0, BY_HELP_THEN_OK, 0},
     {"duplex waiting, en, Continue", DUPLEX_WAITING, ENGLISH, 0, BY_OK, 0},
     {"duplex waiting, ar, Continue", DUPLEX_WAITING, ARABIC, 0, BY_OK, 0},
+    {"duplex waiting, ar, Help, Continue", DUPLEX_WAITING, ARABIC, 0, BY_HELP_THEN_OK, 0},
 };
 
 static const wchar_t kMessage[] = L"The printer is out of paper (ARM64 driver).";
+static const wchar_t kHelpFile[] = L"C:\\drivers\\printer.hlp";
 /* One picture of each depth: 8, 4 and 24 bits. */
 static const WORD kPictures[3] = {105, 147, 154};
 static const int kFrames[3] = {IDC_DUPLEX_STEP1_PICTURE, IDC_DUPLEX_STEP2_PICTURE, IDC_DUPLEX_STEP3_PICTURE};
@@ -88,6 +95,24 @@ static void Fail(const char* format, ...)
 static LANGID WINAPI AnswerLanguage(void)
 {
     return g_language;
+}
+
+/* Help through WinHelp is recorded, never shown: Wine would start a viewer. */
+static volatile LONG g_helpCalls;
+static UINT g_helpCommand;
+static DWORD g_helpPair[2];
+static wchar_t g_helpPath[MAX_PATH];
+
+static BOOL WINAPI RecordWinHelp(HWND window, LPCWSTR path, UINT command, ULONG_PTR data)
+{
+    (void)window;
+    g_helpCommand = command;
+    wcsncpy(g_helpPath, path != NULL ? path : L"", MAX_PATH - 1);
+    if (data != 0) {
+        memcpy(g_helpPair, (const void*)data, sizeof(g_helpPair));
+    }
+    InterlockedIncrement(&g_helpCalls);
+    return TRUE;
 }
 
 static int PatchImport(HMODULE module, const char* dll, const char* function, void* replacement)
@@ -348,6 +373,34 @@ static void End(HWND dialog, Ending ending)
     case BY_CANCEL: Click(dialog, IDCANCEL); break;
     case BY_THIRD: Click(dialog, IDC_WARNING_THIRD_BUTTON); break;
     case BY_CLOSE_BOX: PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); break;
+    case BY_HELP_THEN_OK: Click(dialog, IDOK); break;
+    }
+}
+
+/* Help shows the dialog's pop-up topic for its Help button, from the
+ * request's file, and leaves the dialog open. */
+static void PressHelp(HWND dialog, const Case* test)
+{
+    const int button = test->dialog == JOB_STORAGE ? IDC_JOB_HELP : IDC_DUPLEX_HELP;
+    const DWORD topic = test->dialog == JOB_STORAGE            ? IDH_JOB_STORAGE
+                        : test->dialog == DUPLEX_INFORMATIONAL ? IDH_DUPLEX_INFORMATIONAL
+                                                               : IDH_DUPLEX_WAITING;
+    const LONG before = g_helpCalls;
+    Click(dialog, button);
+    const ULONGLONG deadline = GetTickCount64() + DIALOG_TIMEOUT_MS;
+    while (g_helpCalls == before && GetTickCount64() < deadline) {
+        Sleep(20);
+    }
+    if (g_helpCalls != before + 1) {
+        Fail("Help called WinHelp %ld times", g_helpCalls - before);
+        return;
+    }
+    if (g_helpCommand != HELP_WM_HELP || wcscmp(g_helpPath, kHelpFile) != 0 || g_helpPair[0] != (DWORD)button ||
+        g_helpPair[1] != topic) {
+        Fail("Help asked for command %u, control %lu, topic %lu", g_helpCommand, g_helpPair[0], g_helpPair[1]);
+    }
+    if (!IsWindowVisible(dialog)) {
+        Fail("Help ended the dialog");
     }
 }
 
@@ -386,11 +439,13 @@ static DWORD WINAPI CallExport(void* context)
         wcscpy(request.locationLine3, L"PIN: none");
         wcscpy(request.settingsSubKey, SETTINGS_SUBKEY);
         wcscpy(request.resourceLibraryPath, g_stringsPath);
+        wcscpy(request.helpFilePath, kHelpFile);
         call->dialogThread = VJobStorageDialog(&request);
     } else {
         DuplexInstructionsRequest request;
         memset(&request, 0, sizeof(request));
         wcscpy(request.resourceLibraryPath, g_stringsPath);
+        wcscpy(request.helpFilePath, kHelpFile);
         request.step1BitmapId = kPictures[0];
         request.step1StringId = IDS_DUPLEX_STEP1_OUTPUT_BIN;
         request.step2BitmapId = kPictures[1];
@@ -498,6 +553,9 @@ static void RunCase(const Case* test)
             const int box = test->dialog == JOB_STORAGE ? IDC_JOB_DONT_SHOW : IDC_WARNING_DONT_SHOW;
             Click(dialog, box);
         }
+        if (test->ending == BY_HELP_THEN_OK) {
+            PressHelp(dialog, test);
+        }
         End(dialog, test->ending);
         if (!WaitForGone(dialog)) {
             Fail("the dialog did not end");
@@ -551,8 +609,9 @@ int main(void)
         printf("FAILED: no sample string library beside the program\n");
         return 1;
     }
-    if (PatchImport(g_library, "kernel32.dll", "GetUserDefaultUILanguage", (void*)AnswerLanguage) == 0) {
-        printf("FAILED: the library imports no GetUserDefaultUILanguage to answer\n");
+    if (PatchImport(g_library, "kernel32.dll", "GetUserDefaultUILanguage", (void*)AnswerLanguage) == 0 ||
+        PatchImport(g_library, "user32.dll", "WinHelpW", (void*)RecordWinHelp) == 0) {
+        printf("FAILED: the library imports no GetUserDefaultUILanguage or WinHelpW to intercept\n");
         return 1;
     }
     SYSTEM_INFO system;
