@@ -31,8 +31,10 @@ bash scripts/check-package.sh "$tree/install" "$tree/package-check"
 
 # The ARM64 lane: the same library for Windows on Arm, checked, packed beside
 # the x64 package and driven under emulated ARM64 Wine.
+waited=$(date +%s)
 wait "$arm64_pieces" || { cat "$tree/arm64-pieces.log"; exit 1; }
 cat "$tree/arm64-pieces.log"
+echo "arm64: waited $(($(date +%s) - waited)) s for the runtime and the root"
 run_arm64_lane "$tree"
 
 bash scripts/reproduce.sh
