@@ -4,8 +4,9 @@
 #   include/                 doceventdlg.h
 #   lib/cmake/doceventdlg/   package configuration: find_package(doceventdlg CONFIG)
 #   share/doceventdlg/       the sample string library with its script, IDs and guide
-# and `cpack` packs the same into doceventdlg-<version>-win64.zip with a SHA-256
-# sum beside it. Test programs and tools are not installed.
+# and `cpack` packs the same into doceventdlg-<version>-win64.zip (x64) or
+# doceventdlg-<version>-arm64.zip (ARM64) with a SHA-256 sum beside it. Test
+# programs and tools are not installed.
 include(CMakePackageConfigHelpers)
 
 # Both import libraries come from the export table itself, so every export
@@ -16,8 +17,8 @@ set(import_library_dir ${CMAKE_BINARY_DIR}/lib)
 set(import_libraries ${import_library_dir}/doceventdlg.lib ${import_library_dir}/libdoceventdlg.dll.a)
 add_custom_command(OUTPUT ${import_libraries}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${import_library_dir}
-  COMMAND ${LLVM_DLLTOOL} -m i386:x86-64 -d ${export_table} -l ${import_library_dir}/doceventdlg.lib
-  COMMAND ${LLVM_DLLTOOL} -m i386:x86-64 -d ${export_table} -l ${import_library_dir}/libdoceventdlg.dll.a
+  COMMAND ${LLVM_DLLTOOL} -m ${DOCEVENTDLG_DLLTOOL_MACHINE} -d ${export_table} -l ${import_library_dir}/doceventdlg.lib
+  COMMAND ${LLVM_DLLTOOL} -m ${DOCEVENTDLG_DLLTOOL_MACHINE} -d ${export_table} -l ${import_library_dir}/libdoceventdlg.dll.a
   DEPENDS ${export_table}
   COMMENT "Import libraries from doceventdlg.def"
   VERBATIM)
@@ -30,10 +31,19 @@ endif()
 install(FILES ${import_libraries} DESTINATION lib)
 install(FILES ${PROJECT_SOURCE_DIR}/oemui/doceventdlg/include/doceventdlg.h DESTINATION include)
 
-write_basic_package_version_file(${CMAKE_BINARY_DIR}/doceventdlgConfigVersion.cmake
+# The version file also turns the package down for a consumer of the other
+# architecture, so find_package goes on to the next prefix: with both
+# packages on CMAKE_PREFIX_PATH each consumer gets the library of its own.
+write_basic_package_version_file(${CMAKE_BINARY_DIR}/doceventdlgConfigVersionNumber.cmake
   VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/doceventdlgConfig.cmake
+configure_file(${PROJECT_SOURCE_DIR}/packaging/doceventdlgConfigVersion.cmake.in
+               ${CMAKE_BINARY_DIR}/doceventdlgConfigVersion.cmake @ONLY)
+configure_file(${PROJECT_SOURCE_DIR}/packaging/doceventdlgConfig.cmake.in
+               ${CMAKE_BINARY_DIR}/doceventdlgConfig.cmake @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/doceventdlgConfig.cmake
               ${CMAKE_BINARY_DIR}/doceventdlgConfigVersion.cmake
+              ${CMAKE_BINARY_DIR}/doceventdlgConfigVersionNumber.cmake
+              ${PROJECT_SOURCE_DIR}/packaging/doceventdlgArchitecture.cmake
         DESTINATION lib/cmake/doceventdlg)
 
 install(FILES $<TARGET_FILE:doceventdlg-strings>
@@ -61,7 +71,11 @@ set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME doceventdlg)
 set(CPACK_PACKAGE_VENDOR Velmoracrestwyn)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_FILE_NAME doceventdlg-${PROJECT_VERSION}-win64)
+if(DOCEVENTDLG_ARCHITECTURE STREQUAL "x64")
+  set(CPACK_PACKAGE_FILE_NAME doceventdlg-${PROJECT_VERSION}-win64)
+else()
+  set(CPACK_PACKAGE_FILE_NAME doceventdlg-${PROJECT_VERSION}-${DOCEVENTDLG_ARCHITECTURE})
+endif()
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
 set(CPACK_PACKAGE_CHECKSUM SHA256)
 set(CPACK_DOCEVENTDLG_PACKAGE_TIME ${package_time})

@@ -23,6 +23,19 @@
 #include <wchar.h>
 #include <windows.h>
 
+/* SAL annotations, for Microsoft's code analysis of the callers: windows.h
+ * brings them (empty where the compiler does not check them); a platform
+ * header without them gets them defined away here. */
+#ifndef _In_
+#define _In_
+#endif
+#ifndef _Out_opt_
+#define _Out_opt_
+#endif
+#ifndef _Ret_maybenull_
+#define _Ret_maybenull_
+#endif
+
 #ifdef __cplusplus
 #define DOCEVENTDLG_STATIC_ASSERT(condition, message) static_assert(condition, message)
 extern "C" {
@@ -78,19 +91,19 @@ typedef struct DuplexInstructionsRequest {
 
 /* Returns the button that ended the dialog: 1, 2 (also for closing) or 285;
  * 0 when nothing was shown; -1 when the dialog could not be created. */
-int32_t WINAPI IShowWarningDialog(const WarningDialogRequest* request);
+int32_t WINAPI IShowWarningDialog(_In_ const WarningDialogRequest* request);
 
 /* IShowWarningDialog that also answers the check box: *checkBoxTicked
  * receives 1 when the box was shown and ticked as the dialog ended, else 0
  * (also when nothing was shown). checkBoxTicked may be null: not wanted. */
-int32_t WINAPI IShowWarningDialogEx(const WarningDialogRequest* request, int32_t* checkBoxTicked);
+int32_t WINAPI IShowWarningDialogEx(_In_ const WarningDialogRequest* request, _Out_opt_ int32_t* checkBoxTicked);
 
 /* Returns after the dialog when waitForContinue is set, else at once. */
-void WINAPI VDisplayDialog(const DuplexInstructionsRequest* request);
+void WINAPI VDisplayDialog(_In_ const DuplexInstructionsRequest* request);
 
 /* Returns at once: non-null when the dialog's thread was started. The handle
  * belongs to the library; do not close it. */
-HANDLE WINAPI VJobStorageDialog(const JobStorageRequest* request);
+_Ret_maybenull_ HANDLE WINAPI VJobStorageDialog(_In_ const JobStorageRequest* request);
 
 #define DOCEVENTDLG_FIELD_AT(type, field, offset) \
     DOCEVENTDLG_STATIC_ASSERT(offsetof(type, field) == (offset), #type "." #field " moved")
