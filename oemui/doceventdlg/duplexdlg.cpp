@@ -447,7 +447,7 @@ void PaintIllustration(const PictureFrame& shown, HINSTANCE instance)
 
 }  // namespace
 
-extern "C" void WINAPI VDisplayDialog(const DuplexInstructionsRequest* request)
+extern "C" void WINAPI VDisplayDialog(_In_ const DuplexInstructionsRequest* request)
 {
     RequestCopy<DuplexInstructionsRequest> copy = AcceptRequest(request);
     if (!copy) {

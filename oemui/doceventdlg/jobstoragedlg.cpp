@@ -200,7 +200,7 @@ void SetJobStorageTexts(JobStorageState& state, HWND window)
 
 }  // namespace
 
-extern "C" HANDLE WINAPI VJobStorageDialog(const JobStorageRequest* request)
+extern "C" _Ret_maybenull_ HANDLE WINAPI VJobStorageDialog(_In_ const JobStorageRequest* request)
 {
     RequestCopy<JobStorageRequest> copy = AcceptRequest(request);
     if (!copy) {

@@ -255,7 +255,8 @@ void GrowForLongMessage(const WarningDialogState& state)
 
 }  // namespace
 
-extern "C" int32_t WINAPI IShowWarningDialogEx(const WarningDialogRequest* request, int32_t* checkBoxTicked)
+extern "C" int32_t WINAPI IShowWarningDialogEx(_In_ const WarningDialogRequest* request,
+                                             _Out_opt_ int32_t* checkBoxTicked)
 {
     bool ticked = false;
     int32_t result = 0;
@@ -271,7 +272,7 @@ extern "C" int32_t WINAPI IShowWarningDialogEx(const WarningDialogRequest* reque
     return result;
 }
 
-extern "C" int32_t WINAPI IShowWarningDialog(const WarningDialogRequest* request)
+extern "C" int32_t WINAPI IShowWarningDialog(_In_ const WarningDialogRequest* request)
 {
     return IShowWarningDialogEx(request, nullptr);
 }
