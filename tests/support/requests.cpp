@@ -165,6 +165,14 @@ InstructionsRequest& InstructionsRequest::Pictures(uint32_t step1, uint32_t step
     return *this;
 }
 
+InstructionsRequest& InstructionsRequest::Texts(uint32_t step1, uint32_t step2, uint32_t step3)
+{
+    record_.step1StringId = step1;
+    record_.step2StringId = step2;
+    record_.step3StringId = step3;
+    return *this;
+}
+
 InstructionsRequest& InstructionsRequest::Reserved(uint32_t value)
 {
     record_.reserved = value;
