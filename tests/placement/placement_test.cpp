@@ -7,13 +7,15 @@
 #include <windows.h>
 
 #include <atomic>
+#include <memory>
 #include <optional>
-#include <set>
 #include <string>
+#include <vector>
 
-#include "dialog_probe.h"
-#include "import_patch.h"
-#include "notice_support.h"
+#include "dll_monitor.h"
+#include "export_drivers.h"
+#include "foreground_window.h"
+#include "requests.h"
 #include "resource.h"
 #include "test_paths.h"
 
@@ -34,52 +36,6 @@ POINT TopLeft(HWND window)
 
 // --- A real foreground window ---------------------------------------------
 
-// A top-level window of the test's own at a known place, made the foreground
-// window, on a thread that keeps its messages flowing.
-class ForegroundWindow {
-public:
-    explicit ForegroundWindow(const RECT& rect) : rect_(rect)
-    {
-        ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        thread_ = CreateThread(nullptr, 0, Run, this, 0, &threadId_);
-        WaitForSingleObject(ready_, 10000);
-    }
-    ~ForegroundWindow()
-    {
-        PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
-        WaitForSingleObject(thread_, 10000);
-        CloseHandle(thread_);
-        CloseHandle(ready_);
-    }
-    ForegroundWindow(const ForegroundWindow&) = delete;
-    ForegroundWindow& operator=(const ForegroundWindow&) = delete;
-
-    HWND window() const { return window_; }
-
-private:
-    static DWORD WINAPI Run(LPVOID self)
-    {
-        auto* owner = static_cast<ForegroundWindow*>(self);
-        const RECT& rect = owner->rect_;
-        owner->window_ = CreateWindowExW(0, L"STATIC", L"foreground", WS_POPUP | WS_VISIBLE, rect.left, rect.top,
-                                         rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr,
-                                         nullptr, nullptr);
-        SetForegroundWindow(owner->window_);
-        SetEvent(owner->ready_);
-        MSG message;
-        while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-            DispatchMessageW(&message);
-        }
-        DestroyWindow(owner->window_);
-        return 0;
-    }
-    RECT rect_;
-    HANDLE ready_ = nullptr;
-    HANDLE thread_ = nullptr;
-    DWORD threadId_ = 0;
-    HWND window_ = nullptr;
-};
-
 TEST(RealForegroundWindow, NoticeCentredOverItAndKeptOnTheScreen)
 {
     ASSERT_NE(DocEventDlgModule(), nullptr);
@@ -98,10 +54,10 @@ TEST(RealForegroundWindow, NoticeCentredOverItAndKeptOnTheScreen)
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.name);
-        ForegroundWindow foreground(test.foreground);
+        const ForegroundWindow foreground(test.foreground);
         ASSERT_NE(foreground.window(), nullptr);
         ASSERT_EQ(GetForegroundWindow(), foreground.window());
-        Notice notice(BasicJobStorageRequest());
+        NoticeCall notice{NoticeRequest()};
         ASSERT_NE(notice.dialog(), nullptr);
         RECT dialog{};
         GetWindowRect(notice.dialog(), &dialog);
@@ -194,28 +150,34 @@ public:
         g_setWindowPosCalls = 0;
         g_setWindowPosFlags = 0;
         g_setWindowPosAfter = reinterpret_cast<HWND>(-1);
-        const HMODULE module = DocEventDlgModule();
-        foreground_.emplace(module, "USER32.dll", "GetForegroundWindow",
-                            reinterpret_cast<const void*>(&FakeGetForegroundWindow));
-        rect_.emplace(module, "USER32.dll", "GetWindowRect", reinterpret_cast<const void*>(&FakeGetWindowRect));
-        monitor_.emplace(module, "USER32.dll", "MonitorFromWindow",
-                         reinterpret_cast<const void*>(&FakeMonitorFromWindow));
-        info_.emplace(module, "USER32.dll", "GetMonitorInfoW", reinterpret_cast<const void*>(&FakeGetMonitorInfoW));
-        position_.emplace(module, "USER32.dll", "SetWindowPos", reinterpret_cast<const void*>(&RecordingSetWindowPos));
-        g_realSetWindowPos = position_->original<SetWindowPosFunction>();
+        const struct {
+            const char* function;
+            const void* replacement;
+        } answers[] = {
+            {"GetForegroundWindow", reinterpret_cast<const void*>(&FakeGetForegroundWindow)},
+            {"GetWindowRect", reinterpret_cast<const void*>(&FakeGetWindowRect)},
+            {"MonitorFromWindow", reinterpret_cast<const void*>(&FakeMonitorFromWindow)},
+            {"GetMonitorInfoW", reinterpret_cast<const void*>(&FakeGetMonitorInfoW)},
+            {"SetWindowPos", reinterpret_cast<const void*>(&RecordingSetWindowPos)},
+        };
+        for (const auto& answer : answers) {
+            overrides_.push_back(
+                std::make_unique<ImportOverride>(DocEventDlgModule(), answer.function, answer.replacement));
+        }
+        g_realSetWindowPos = overrides_.back()->original<SetWindowPosFunction>();  // the last: SetWindowPos
     }
     bool active() const
     {
-        return foreground_->active() && rect_->active() && monitor_->active() && info_->active() &&
-               position_->active();
+        for (const auto& override : overrides_) {
+            if (!override->active()) {
+                return false;
+            }
+        }
+        return true;
     }
 
 private:
-    std::optional<ImportPatch> foreground_;
-    std::optional<ImportPatch> rect_;
-    std::optional<ImportPatch> monitor_;
-    std::optional<ImportPatch> info_;
-    std::optional<ImportPatch> position_;
+    std::vector<std::unique_ptr<ImportOverride>> overrides_;
 };
 
 constexpr RECT kScreen = {0, 0, 1280, 1024};
@@ -231,9 +193,9 @@ struct PlacementCase {
 // Where the job storage notice ends up in a made-up scene.
 POINT PlaceNotice(const Scene& scene, bool* placed)
 {
-    FakeScreen fake(scene);
+    const FakeScreen fake(scene);
     EXPECT_TRUE(fake.active());
-    Notice notice(BasicJobStorageRequest());
+    NoticeCall notice{NoticeRequest()};
     EXPECT_NE(notice.dialog(), nullptr);
     if (notice.dialog() == nullptr) {
         *placed = false;
@@ -252,33 +214,22 @@ POINT PlaceNotice(const Scene& scene, bool* placed)
 // Where the informational two-sided instructions end up in a made-up scene.
 POINT PlaceInstructions(const Scene& scene, bool* placed)
 {
-    FakeScreen fake(scene);
+    const FakeScreen fake(scene);
     EXPECT_TRUE(fake.active());
-    std::set<HWND> known;
-    for (HWND dialog : ProcessDialogs()) {
-        known.insert(dialog);
-    }
-    DuplexInstructionsRequest request{};
-    SetField(request.helpFilePath, L"C:\\help\\duplex.hlp");
-    DisplayDialogExport()(&request);  // informational: returns at once
-    const HWND dialog = WaitForDialog(0, 10000, known);
-    EXPECT_NE(dialog, nullptr);
-    if (dialog == nullptr) {
+    InstructionsCall instructions{InstructionsRequest()};  // informational: returns at once
+    EXPECT_NE(instructions.dialog(), nullptr);
+    if (instructions.dialog() == nullptr) {
         *placed = false;
         return POINT{};
     }
-    const DWORD threadId = GetWindowThreadProcessId(dialog, nullptr);
-    const HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, threadId);
-    const POINT where = TopLeft(dialog);
+    const POINT where = TopLeft(instructions.dialog());
     *placed = g_setWindowPosCalls > 0;
     if (*placed) {
         EXPECT_EQ(g_setWindowPosFlags.load(), static_cast<UINT>(SWP_NOSIZE | SWP_SHOWWINDOW | SWP_NOOWNERZORDER));
         EXPECT_EQ(g_setWindowPosAfter.load(), HWND_TOP);
     }
-    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    EXPECT_TRUE(WaitForWindowGone(dialog));
-    EXPECT_TRUE(WaitForThreadEnd(thread));
-    CloseHandle(thread);
+    instructions.Command(IDOK);
+    EXPECT_TRUE(instructions.WaitEnded());
     return where;
 }
 
