@@ -165,11 +165,19 @@ InstructionsRequest& InstructionsRequest::Pictures(uint32_t step1, uint32_t step
     return *this;
 }
 
-InstructionsRequest& InstructionsRequest::Texts(uint32_t step1, uint32_t step2, uint32_t step3)
+InstructionsRequest& InstructionsRequest::StepText(int step, uint32_t stringId)
 {
-    record_.step1StringId = step1;
-    record_.step2StringId = step2;
-    record_.step3StringId = step3;
+    switch (step) {
+    case 1:
+        record_.step1StringId = stringId;
+        break;
+    case 2:
+        record_.step2StringId = stringId;
+        break;
+    default:
+        record_.step3StringId = stringId;
+        break;
+    }
     return *this;
 }
 
