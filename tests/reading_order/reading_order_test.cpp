@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/handles.h"
 #include "common/readingorder.h"
 #include "dialog_probe.h"
 #include "dll_monitor.h"
@@ -116,6 +117,8 @@ double BestMatch(const Ink& seen, const Ink& text)
     return best;
 }
 
+using UniqueBrush = UniqueHandle<HBRUSH, &DeleteObject>;
+
 // text as the control would lay it out: on a surface of its size, mirrored
 // when it is, with its font and background, in one reading order.
 Ink DrawnLikeControl(HWND control, const std::wstring& text, bool rightToLeft, uint32_t background)
@@ -132,27 +135,25 @@ Ink DrawnLikeControl(HWND control, const std::wstring& text, bool rightToLeft, u
     BITMAPINFO info{};
     info.bmiHeader = {sizeof(BITMAPINFOHEADER), client.right, -client.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP surface = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    Pixels drawn{client.right, client.bottom, {}};
-    const HGDIOBJ previousBitmap = SelectObject(dc, surface);
-    SetLayout(dc, (GetWindowLongW(control, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0 ? LAYOUT_RTL : 0);
+    const UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
+    const UniqueBitmap surface(CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     // Antialiased edges blend with what lies behind them.
-    HBRUSH fill = CreateSolidBrush(RGB(background >> 16, (background >> 8) & 0xFF, background & 0xFF));
-    FillRect(dc, &client, fill);
-    const HGDIOBJ previousFont = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
-    SetBkMode(dc, TRANSPARENT);
-    DrawTextW(dc, text.c_str(), -1, &client, format);
-    GdiFlush();
+    const UniqueBrush fill(CreateSolidBrush(RGB(background >> 16, (background >> 8) & 0xFF, background & 0xFF)));
+    Pixels drawn{client.right, client.bottom, {}};
+    {
+        const SelectedObject selectedSurface(dc.get(), surface.get());
+        SetLayout(dc.get(), (GetWindowLongW(control, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0 ? LAYOUT_RTL : 0);
+        FillRect(dc.get(), &client, fill.get());
+        const SelectedObject selectedFont(dc.get(),
+                                          reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+        SetBkMode(dc.get(), TRANSPARENT);
+        DrawTextW(dc.get(), text.c_str(), -1, &client, format);
+        GdiFlush();
+    }
     const auto* source = static_cast<const uint32_t*>(bits);
     for (size_t i = 0; i < static_cast<size_t>(drawn.width) * drawn.height; ++i) {
         drawn.data.push_back(source[i] & 0x00FFFFFFu);
     }
-    SelectObject(dc, previousFont);
-    SelectObject(dc, previousBitmap);
-    DeleteObject(fill);
-    DeleteObject(surface);
-    DeleteDC(dc);
     return InkOf(drawn, background, true);
 }
 
