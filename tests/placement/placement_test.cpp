@@ -80,14 +80,35 @@ TEST(RealForegroundWindow, NoticeCentredOverItAndKeptOnTheScreen)
 const HMONITOR kFakeMonitor = reinterpret_cast<HMONITOR>(static_cast<uintptr_t>(0x5A5A0));
 const HWND kFakeForeground = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x7A7A0));
 
-// What the library is told; read on the dialog's thread.
+constexpr RECT kScreen = {0, 0, 1280, 1024};
+constexpr RECT kSecondScreen = {1280, 0, 2560, 1024};
+constexpr RECT kDialog300x200 = {0, 0, 300, 200};
+
+// What the library is told; read on the dialog's thread. Over() makes a
+// scene of a 300 by 200 dialog and one monitor that is the whole desktop; a
+// row names what differs.
 struct Scene {
     std::optional<RECT> foreground;  // none: its rectangle cannot be read
     std::optional<RECT> dialog;      // none: its rectangle cannot be read
     std::optional<RECT> monitor;     // none: no monitor answers
     std::optional<RECT> desktop;     // none: the desktop window's rectangle cannot be read
-    std::optional<RECT> work = std::nullopt;  // the monitor's work area; none: the whole monitor
+    std::optional<RECT> work;        // the monitor's work area; none: the whole monitor
+
+    Scene Dialog(std::optional<RECT> rect) const { return With(&Scene::dialog, rect); }
+    Scene Monitor(std::optional<RECT> rect) const { return With(&Scene::monitor, rect); }
+    Scene Desktop(std::optional<RECT> rect) const { return With(&Scene::desktop, rect); }
+    Scene Work(RECT rect) const { return With(&Scene::work, rect); }
+
+private:
+    Scene With(std::optional<RECT> Scene::*field, std::optional<RECT> rect) const
+    {
+        Scene scene = *this;
+        scene.*field = rect;
+        return scene;
+    }
 };
+
+Scene Over(std::optional<RECT> foreground) { return Scene{foreground, kDialog300x200, kScreen, kScreen, std::nullopt}; }
 
 Scene g_scene;
 std::atomic<int> g_setWindowPosCalls{0};
@@ -180,10 +201,6 @@ private:
     std::vector<std::unique_ptr<ImportOverride>> overrides_;
 };
 
-constexpr RECT kScreen = {0, 0, 1280, 1024};
-constexpr RECT kSecondScreen = {1280, 0, 2560, 1024};
-constexpr RECT kDialog300x200 = {0, 0, 300, 200};
-
 struct PlacementCase {
     const char* name;
     Scene scene;
@@ -252,26 +269,22 @@ void ExpectPlacement(const PlacementCase& test, POINT (*place)(const Scene&, boo
 
 // Cases both variants place alike.
 const PlacementCase kCommonCases[] = {
-    {"centred", {RECT{100, 100, 701, 501}, kDialog300x200, kScreen, kScreen}, POINT{250, 200}},
+    {"centred", Over(RECT{100, 100, 701, 501}), POINT{250, 200}},
     // 150 - 50: each half rounded on its own.
-    {"odd foreground", {RECT{0, 0, 301, 301}, RECT{0, 0, 100, 100}, kScreen, kScreen}, POINT{100, 100}},
+    {"odd foreground", Over(RECT{0, 0, 301, 301}).Dialog(RECT{0, 0, 100, 100}), POINT{100, 100}},
     // 150 - 50, not (300 - 101) / 2 = 99.
-    {"odd dialog", {RECT{0, 0, 300, 300}, RECT{0, 0, 101, 101}, kScreen, kScreen}, POINT{100, 100}},
-    {"odd dialog, negative origin", {RECT{-7, -7, 293, 293}, RECT{500, 500, 601, 601}, kScreen, kScreen},
-     POINT{93, 93}},
-    {"past the right and bottom edges", {RECT{1100, 900, 1280, 1024}, kDialog300x200, kScreen, kScreen},
-     POINT{980, 824}},
-    {"past the left and top edges", {RECT{-50, -50, 50, 50}, kDialog300x200, kScreen, kScreen}, POINT{0, 0}},
-    {"second monitor, centred", {RECT{1600, 300, 2201, 701}, kDialog300x200, kSecondScreen, kScreen},
-     POINT{1750, 400}},
-    {"second monitor, pushed to its left edge", {RECT{1280, 0, 1380, 100}, kDialog300x200, kSecondScreen, kScreen},
-     POINT{1280, 0}},
+    {"odd dialog", Over(RECT{0, 0, 300, 300}).Dialog(RECT{0, 0, 101, 101}), POINT{100, 100}},
+    {"odd dialog, negative origin", Over(RECT{-7, -7, 293, 293}).Dialog(RECT{500, 500, 601, 601}), POINT{93, 93}},
+    {"past the right and bottom edges", Over(RECT{1100, 900, 1280, 1024}), POINT{980, 824}},
+    {"past the left and top edges", Over(RECT{-50, -50, 50, 50}), POINT{0, 0}},
+    {"second monitor, centred", Over(RECT{1600, 300, 2201, 701}).Monitor(kSecondScreen), POINT{1750, 400}},
+    {"second monitor, pushed to its left edge", Over(RECT{1280, 0, 1380, 100}).Monitor(kSecondScreen), POINT{1280, 0}},
     {"second monitor, pulled back from its right and bottom edges",
-     {RECT{2400, 950, 2560, 1024}, kDialog300x200, kSecondScreen, kScreen}, POINT{2260, 824}},
+     Over(RECT{2400, 950, 2560, 1024}).Monitor(kSecondScreen), POINT{2260, 824}},
     {"monitor below and left of the first",
-     {RECT{-900, 1100, -800, 1150}, kDialog300x200, RECT{-1024, 1024, 0, 1792}, kScreen}, POINT{-1000, 1025}},
+     Over(RECT{-900, 1100, -800, 1150}).Monitor(RECT{-1024, 1024, 0, 1792}), POINT{-1000, 1025}},
     {"no monitor answers: the desktop window's rectangle",
-     {RECT{700, 500, 800, 600}, kDialog300x200, std::nullopt, RECT{0, 0, 800, 600}}, POINT{500, 400}},
+     Over(RECT{700, 500, 800, 600}).Monitor(std::nullopt).Desktop(RECT{0, 0, 800, 600}), POINT{500, 400}},
 };
 
 TEST(GuardedPlacement, JobStorageNotice)
@@ -282,13 +295,12 @@ TEST(GuardedPlacement, JobStorageNotice)
     }
     const PlacementCase guardedCases[] = {
         // Clamped to the near edge and no further: the far edge is not checked then.
-        {"larger than the monitor", {RECT{0, 0, 100, 100}, kDialog300x200, RECT{0, 0, 200, 150}, kScreen},
-         POINT{0, 0}},
+        {"larger than the monitor", Over(RECT{0, 0, 100, 100}).Monitor(RECT{0, 0, 200, 150}), POINT{0, 0}},
         {"larger than the second monitor",
-         {RECT{1280, 0, 1380, 100}, kDialog300x200, RECT{1280, 0, 1480, 150}, kScreen}, POINT{1280, 0}},
-        {"foreground rectangle unreadable", {std::nullopt, kDialog300x200, kScreen, kScreen}, std::nullopt},
-        {"dialog rectangle unreadable", {RECT{100, 100, 701, 501}, std::nullopt, kScreen, kScreen}, std::nullopt},
-        {"no screen rectangle", {RECT{100, 100, 701, 501}, kDialog300x200, std::nullopt, std::nullopt},
+         Over(RECT{1280, 0, 1380, 100}).Monitor(RECT{1280, 0, 1480, 150}), POINT{1280, 0}},
+        {"foreground rectangle unreadable", Over(std::nullopt), std::nullopt},
+        {"dialog rectangle unreadable", Over(RECT{100, 100, 701, 501}).Dialog(std::nullopt), std::nullopt},
+        {"no screen rectangle", Over(RECT{100, 100, 701, 501}).Monitor(std::nullopt).Desktop(std::nullopt),
          std::nullopt},
     };
     for (const PlacementCase& test : guardedCases) {
@@ -304,10 +316,9 @@ TEST(UnguardedPlacement, InformationalInstructions)
     }
     const PlacementCase unguardedCases[] = {
         // Near edge first, then the far edge on its own: ends before the near edge.
-        {"larger than the monitor", {RECT{0, 0, 100, 100}, kDialog300x200, RECT{0, 0, 200, 150}, kScreen},
-         POINT{-100, -50}},
+        {"larger than the monitor", Over(RECT{0, 0, 100, 100}).Monitor(RECT{0, 0, 200, 150}), POINT{-100, -50}},
         {"larger than the second monitor",
-         {RECT{1280, 0, 1380, 100}, kDialog300x200, RECT{1280, 0, 1480, 150}, kScreen}, POINT{1180, -50}},
+         Over(RECT{1280, 0, 1380, 100}).Monitor(RECT{1280, 0, 1480, 150}), POINT{1180, -50}},
     };
     for (const PlacementCase& test : unguardedCases) {
         ExpectPlacement(test, PlaceInstructions);
@@ -318,7 +329,7 @@ TEST(UnguardedPlacement, PlacedEvenWithoutAForegroundRectangle)
 {
     ASSERT_NE(DocEventDlgModule(), nullptr);
     bool placed = false;
-    const POINT where = PlaceInstructions({std::nullopt, kDialog300x200, kScreen, kScreen}, &placed);
+    const POINT where = PlaceInstructions(Over(std::nullopt), &placed);
     EXPECT_TRUE(placed);
     // Anywhere on the screen will do.
     EXPECT_GE(where.x, 0);
@@ -340,14 +351,13 @@ constexpr RECT kDialog300x1000 = {0, 0, 300, 1000};
 
 const PlacementCase kWorkAreaCases[] = {
     {"taskbar at the bottom: pulled up above it",
-     {RECT{1100, 900, 1280, 1024}, kDialog300x200, kScreen, kScreen, kWorkAboveTaskbar}, POINT{980, 784}},
+     Over(RECT{1100, 900, 1280, 1024}).Work(kWorkAboveTaskbar), POINT{980, 784}},
     {"taskbar at the bottom, foreground above it: centred",
-     {RECT{100, 100, 701, 501}, kDialog300x200, kScreen, kScreen, kWorkAboveTaskbar}, POINT{250, 200}},
+     Over(RECT{100, 100, 701, 501}).Work(kWorkAboveTaskbar), POINT{250, 200}},
     {"taskbar on the left: pushed right of it",
-     {RECT{-50, -50, 50, 50}, kDialog300x200, kScreen, kScreen, kWorkRightOfTaskbar}, POINT{60, 0}},
+     Over(RECT{-50, -50, 50, 50}).Work(kWorkRightOfTaskbar), POINT{60, 0}},
     {"taskbar on the left of the second monitor",
-     {RECT{1280, 0, 1380, 100}, kDialog300x200, kSecondScreen, kScreen, RECT{1340, 0, 2560, 1024}},
-     POINT{1340, 0}},
+     Over(RECT{1280, 0, 1380, 100}).Monitor(kSecondScreen).Work(RECT{1340, 0, 2560, 1024}), POINT{1340, 0}},
 };
 
 TEST(GuardedPlacement, KeptInsideTheWorkArea)
@@ -358,7 +368,7 @@ TEST(GuardedPlacement, KeptInsideTheWorkArea)
     }
     // Taller than the work area: the top edge wins, the bottom is not checked.
     ExpectPlacement({"taller than the work area",
-                     {RECT{0, 0, 100, 100}, kDialog300x1000, kScreen, kScreen, kWorkAboveAndRight}, POINT{60, 0}},
+                     Over(RECT{0, 0, 100, 100}).Dialog(kDialog300x1000).Work(kWorkAboveAndRight), POINT{60, 0}},
                     PlaceNotice);
 }
 
@@ -370,7 +380,7 @@ TEST(UnguardedPlacement, KeptInsideTheWorkArea)
     }
     // Taller than the work area: the top edge first, then the bottom edge.
     ExpectPlacement({"taller than the work area",
-                     {RECT{0, 0, 100, 100}, kDialog300x1000, kScreen, kScreen, kWorkAboveAndRight}, POINT{60, -16}},
+                     Over(RECT{0, 0, 100, 100}).Dialog(kDialog300x1000).Work(kWorkAboveAndRight), POINT{60, -16}},
                     PlaceInstructions);
 }
 
