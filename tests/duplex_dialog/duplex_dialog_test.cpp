@@ -238,7 +238,9 @@ TEST_F(DuplexDialogTest, TextsFollowTheModeTheFlagsAndTheLibrary)
          Shown()},
         {"first line only: library line and built-in second line",
          Fixture(L"duplex-first-line-only.dll").StepText(2, kNoSuchString2).StepText(3, IDS_DUPLEX_STEP3_IN_TRAY),
-         Shown().Step1(L"Step text from the library.").Step3(std::wstring(L"First line from the library.\n") + kPressGo)},
+         Shown()
+             .Step1(L"Step text from the library.")
+             .Step3(std::wstring(L"First line from the library.\n") + kPressGo)},
         {"second line only: built-in first line and library line",
          Fixture(L"duplex-second-line-only.dll").StepText(3, IDS_DUPLEX_STEP3_IN_TRAY),
          Shown().Step3(std::wstring(kInTray) + L"\nSecond line from the library.")},
@@ -404,7 +406,8 @@ TEST_F(DuplexDialogTest, HelpShowsThePopUpTopicOfTheModeAndTheDialogStays)
         SCOPED_TRACE(c.name);
         DllMonitor monitor(DocEventDlgModule());
         ASSERT_TRUE(monitor.complete());
-        InstructionsCall instructions(InstructionsRequest().Waiting(c.wait).HelpFile(L"C:\\drivers\\help\\printer.hlp"));
+        InstructionsCall instructions(
+            InstructionsRequest().Waiting(c.wait).HelpFile(L"C:\\drivers\\help\\printer.hlp"));
         ASSERT_NE(instructions.dialog(), nullptr);
         instructions.Command(IDC_DUPLEX_HELP);
         // Once the click is handled, every help request it made is recorded.
@@ -622,10 +625,11 @@ TEST_F(DuplexDialogTest, PaintBeforeInitialisationPaintsNothing)
         }
         return CallNextHookEx(nullptr, code, wParam, lParam);
     };
-    InstructionsCall instructions(InstructionsRequest().Waiting(), [paintEarly](const std::function<void()>& callExport) {
+    const auto hooked = [paintEarly](const std::function<void()>& callExport) {
         const UniqueHook hook(SetWindowsHookExW(WH_CALLWNDPROC, paintEarly, nullptr, GetCurrentThreadId()));
         callExport();
-    });
+    };
+    InstructionsCall instructions(InstructionsRequest().Waiting(), hooked);
     ASSERT_NE(instructions.dialog(), nullptr);
     EXPECT_EQ(earlyPaints.load(), 1);
     EXPECT_EQ(bitmapLoadsDuringEarlyPaint.load(), 0) << "painted without its state";

@@ -110,7 +110,8 @@ TEST_F(JobStorageTest, ReturnsBeforeTheDialogAndRunsItOwnerlessOnTheReturnedThre
 {
     const UniqueEvent gate(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     g_dialogGate = gate.get();
-    const ImportOverride held(DocEventDlgModule(), "DialogBoxParamW", reinterpret_cast<const void*>(&GatedDialogBoxParam));
+    const ImportOverride held(DocEventDlgModule(), "DialogBoxParamW",
+                              reinterpret_cast<const void*>(&GatedDialogBoxParam));
     ASSERT_TRUE(held.active());
     g_realDialogBoxParam = held.original<DialogBoxParamFunction>();
 
