@@ -8,9 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
-#include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
