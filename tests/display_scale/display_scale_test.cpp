@@ -9,13 +9,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <set>
 #include <string>
 #include <vector>
 
-#include "dialog_probe.h"
 #include "dll_monitor.h"
+#include "export_drivers.h"
 #include "pixels.h"
+#include "requests.h"
 #include "resource.h"
 #include "test_paths.h"
 
@@ -107,32 +107,32 @@ constexpr double kFarShareTolerance = 0.01;
 
 const int kFrames[] = {IDC_DUPLEX_STEP1_PICTURE, IDC_DUPLEX_STEP2_PICTURE, IDC_DUPLEX_STEP3_PICTURE};
 
+constexpr LANGID kEnglish = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+constexpr LANGID kArabic = MAKELANGID(LANG_ARABIC, SUBLANG_ARABIC_SAUDI_ARABIA);
+constexpr uint32_t kNoSuchBitmap = 999;
+constexpr WORD kNoPicture = 0;
+
 struct PictureCase {
     const char* name;
     LANGID language;
     uint32_t bitmaps[3];
-    WORD shown[3];  // 0: the frame shows background only
+    WORD shown[3];  // kNoPicture: the frame shows background only
 };
 
 const PictureCase kPictureCases[] = {
-    {"left to right", 0x0409, {105, 147, 154}, {105, 147, 154}},
-    {"mirrored", 0x0401, {153, 122, 155}, {153, 122, 155}},
-    {"a larger picture named itself, an unknown ID", 0x0409, {IDB_ILLUSTRATION_105_2X, 999, 109}, {0, 0, 109}},
+    {"left to right",
+     kEnglish,
+     {IDB_ILLUSTRATION_105, IDB_ILLUSTRATION_147, IDB_ILLUSTRATION_154},
+     {IDB_ILLUSTRATION_105, IDB_ILLUSTRATION_147, IDB_ILLUSTRATION_154}},
+    {"mirrored",
+     kArabic,
+     {IDB_ILLUSTRATION_153, IDB_ILLUSTRATION_122, IDB_ILLUSTRATION_155},
+     {IDB_ILLUSTRATION_153, IDB_ILLUSTRATION_122, IDB_ILLUSTRATION_155}},
+    {"a larger picture named itself, an unknown ID",
+     kEnglish,
+     {IDB_ILLUSTRATION_105_2X, kNoSuchBitmap, IDB_ILLUSTRATION_109},
+     {kNoPicture, kNoPicture, IDB_ILLUSTRATION_109}},
 };
-
-HWND OpenDuplex(const PictureCase& c)
-{
-    DuplexInstructionsRequest request{};
-    SetField(request.resourceLibraryPath, BinPath(L"doceventdlg-strings.dll"));
-    request.step1BitmapId = c.bitmaps[0];
-    request.step2BitmapId = c.bitmaps[1];
-    request.step3BitmapId = c.bitmaps[2];
-    const std::vector<HWND> open = ProcessDialogs();
-    DisplayDialogExport()(&request);
-    const HWND dialog = WaitForDialog(0, 10000, std::set<HWND>(open.begin(), open.end()));
-    WaitUntilPainted(dialog);
-    return dialog;
-}
 
 TEST(DisplayScale, EachPictureIsItsSizeTimesTheScaleFromTheFramesOriginCorner)
 {
@@ -141,14 +141,15 @@ TEST(DisplayScale, EachPictureIsItsSizeTimesTheScaleFromTheFramesOriginCorner)
     for (const PictureCase& c : kPictureCases) {
         SCOPED_TRACE(std::string(c.name) + " at " + std::to_string(dpi) + " DPI");
         UserLanguageOverride language(DocEventDlgModule(), c.language);
-        const HWND dialog = OpenDuplex(c);
-        ASSERT_NE(dialog, nullptr);
-        const bool mirrored = c.language == 0x0401;
+        InstructionsCall instructions(InstructionsRequest().Pictures(c.bitmaps[0], c.bitmaps[1], c.bitmaps[2]));
+        ASSERT_NE(instructions.dialog(), nullptr);
+        instructions.WaitPainted();
+        const bool mirrored = c.language == kArabic;
         for (int i = 0; i < 3; ++i) {
             SCOPED_TRACE("frame " + std::to_string(kFrames[i]));
-            const Pixels frame = CaptureClient(GetDlgItem(dialog, kFrames[i]));
+            const Pixels frame = CaptureClient(instructions.Control(kFrames[i]));
             ASSERT_FALSE(frame.empty());
-            if (c.shown[i] == 0) {
+            if (c.shown[i] == kNoPicture) {
                 EXPECT_TRUE(AllPixels(frame, background)) << "a frame without a picture shows background only";
                 continue;
             }
@@ -173,8 +174,8 @@ TEST(DisplayScale, EachPictureIsItsSizeTimesTheScaleFromTheFramesOriginCorner)
                 EXPECT_LT(drawn.mean, Compare(frame, AreaScaled(small, width, height), mirrored, background).mean);
             }
         }
-        PostMessageW(dialog, WM_CLOSE, 0, 0);
-        EXPECT_TRUE(WaitForWindowGone(dialog));
+        instructions.Post(WM_CLOSE);
+        EXPECT_TRUE(instructions.WaitEnded());
     }
 }
 
@@ -184,22 +185,16 @@ TEST(DisplayScale, EachPictureIsItsSizeTimesTheScaleFromTheFramesOriginCorner)
 // and check box in client coordinates.
 std::vector<RECT> MeasureWarning(size_t units)
 {
-    WarningDialogRequest request{};
-    request.showDialog = 1;
-    request.okStringId = 849;
-    request.showCheckBox = 1;
-    SetField(request.messageText, std::wstring(units, L'm'));
-    SetField(request.resourceLibraryPath, BinPath(L"doceventdlg-strings.dll"));
-    BackgroundCall call([&request] { return static_cast<intptr_t>(ShowWarningDialogExport()(&request)); });
-    const HWND dialog = WaitForDialog(call.threadId());
+    // The OK button alone, with the check box.
+    WarningCall warning(WarningRequest().Message(std::wstring(units, L'm')).Title(0).Cancel(0).Third(0));
     std::vector<RECT> rects(3);
-    if (dialog != nullptr) {
-        GetWindowRect(dialog, &rects[0]);
-        rects[1] = ControlRect(dialog, IDC_WARNING_MESSAGE);
-        rects[2] = ControlRect(dialog, IDC_WARNING_DONT_SHOW);
-        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    if (warning.dialog() != nullptr) {
+        GetWindowRect(warning.dialog(), &rects[0]);
+        rects[1] = warning.Rect(IDC_WARNING_MESSAGE);
+        rects[2] = warning.Rect(IDC_WARNING_DONT_SHOW);
+        warning.Command(IDOK);
     }
-    EXPECT_TRUE(dialog != nullptr && call.Wait());
+    EXPECT_TRUE(warning.dialog() != nullptr && warning.WaitEnded());
     return rects;
 }
 

@@ -9,14 +9,15 @@
 #include <atomic>
 #include <cwchar>
 #include <functional>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "common/resourcestrings.h"
 #include "dialog_probe.h"
-#include "import_patch.h"
 #include "dll_monitor.h"
+#include "export_drivers.h"
+#include "import_patch.h"
+#include "requests.h"
 #include "test_paths.h"
 
 namespace {
@@ -26,6 +27,11 @@ constexpr LANGID kSpanish = 1034;
 constexpr LANGID kSpanishModern = 3082;
 const wchar_t kHostMarker[] = L"host image";  // every string of the program's own table
 
+// Step texts only the program's own table holds (host_strings.rc).
+constexpr uint32_t kHostOnlyStep1 = 3320;
+constexpr uint32_t kHostOnlyStep2 = 3321;
+constexpr uint32_t kHostOnlyStep3 = 3322;
+
 HMODULE Self() { return GetModuleHandleW(nullptr); }
 
 BOOL CALLBACK CollectText(HWND window, LPARAM texts)
@@ -34,67 +40,42 @@ BOOL CALLBACK CollectText(HWND window, LPARAM texts)
     return TRUE;
 }
 
-// Calls an export on a thread of the test's own (the warning and the waiting
-// instructions run there; the others start their own), reads the caption
-// and every control text of the dialog that comes up, and closes it.
-bool ShowAndRead(const std::function<void()>& call, std::vector<std::wstring>& texts)
+// The caption and every control text of the driver's dialog, which is then
+// closed without a choice; empty when no dialog came up or it did not end.
+template <class Driver>
+std::vector<std::wstring> ReadAndClose(Driver& call)
 {
-    std::set<HWND> known;
-    for (HWND dialog : ProcessDialogs()) {
-        known.insert(dialog);
+    if (call.dialog() == nullptr) {
+        return {};
     }
-    BackgroundCall caller([&call] {
-        call();
-        return intptr_t{0};
-    });
-    const HWND dialog = WaitForDialog(0, 10000, known);
-    if (dialog == nullptr) {
-        return false;
-    }
-    const HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, GetWindowThreadProcessId(dialog, nullptr));
-    texts = {WindowText(dialog)};
-    EnumChildWindows(dialog, CollectText, reinterpret_cast<LPARAM>(&texts));
-    PostMessageW(dialog, WM_CLOSE, 0, 0);  // ends each dialog without a choice
-    const bool ended = thread != nullptr && WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0;
-    if (thread != nullptr) {
-        CloseHandle(thread);
-    }
-    return caller.Wait() && ended;
+    std::vector<std::wstring> texts = {call.Text()};
+    EnumChildWindows(call.dialog(), CollectText, reinterpret_cast<LPARAM>(&texts));
+    call.Post(WM_CLOSE);
+    return call.WaitEnded() ? texts : std::vector<std::wstring>{};
 }
 
-void OpenWarning(const std::wstring& library)
+std::vector<std::wstring> ShowWarning(const std::wstring& library)
 {
-    WarningDialogRequest request{};
-    request.showDialog = 1;
-    request.titleStringId = 3000;
-    request.okStringId = 849;
-    request.cancelStringId = 3001;
-    request.thirdButtonStringId = 3002;
-    request.showCheckBox = 1;
-    SetField(request.messageText, L"The printer is out of paper.");
-    SetField(request.resourceLibraryPath, library);
-    ShowWarningDialogExport()(&request);
+    WarningCall warning(WarningRequest().Library(library));
+    return ReadAndClose(warning);
 }
 
-void OpenNotice(const std::wstring& library)
+std::vector<std::wstring> ShowNotice(const std::wstring& library)
 {
-    JobStorageRequest request{};
-    SetField(request.userName, L"alice");
-    SetField(request.jobName, L"Scan");
-    SetField(request.settingsSubKey, L"DocEventDlgTest\\unused");
-    SetField(request.resourceLibraryPath, library);
-    JobStorageDialogExport()(&request);
+    NoticeCall notice(NoticeRequest().Library(library));
+    return ReadAndClose(notice);
 }
 
-void OpenInstructions(const std::wstring& library, bool waiting)
+std::vector<std::wstring> ShowInstructions(const std::wstring& library, bool waiting)
 {
-    DuplexInstructionsRequest request{};
-    request.step1StringId = 3320;
-    request.step2StringId = 3321;
-    request.step3StringId = waiting ? 3322 : 3140;  // 3140: the composed two-line text
-    request.waitForContinue = waiting ? 1 : 0;
-    SetField(request.resourceLibraryPath, library);
-    DisplayDialogExport()(&request);
+    // Step 3 of the informational dialog is the composed two-line text.
+    InstructionsCall instructions(InstructionsRequest()
+                                      .Library(library)
+                                      .Waiting(waiting ? 1 : 0)
+                                      .StepText(1, kHostOnlyStep1)
+                                      .StepText(2, kHostOnlyStep2)
+                                      .StepText(3, waiting ? kHostOnlyStep3 : IDS_DUPLEX_STEP3_IN_TRAY));
+    return ReadAndClose(instructions);
 }
 
 TEST(HostStrings, DialogsWithoutALibraryShowOnlyTheirBuiltInTexts)
@@ -105,14 +86,14 @@ TEST(HostStrings, DialogsWithoutALibraryShowOnlyTheirBuiltInTexts)
     ASSERT_TRUE(language.active());
     const struct {
         const char* name;
-        std::function<void(const std::wstring&)> open;
+        std::function<std::vector<std::wstring>(const std::wstring&)> show;
         const wchar_t* caption;
     } dialogs[] = {
-        {"warning", OpenWarning, L""},  // its caption has no built-in text
-        {"job storage notice", OpenNotice, L"Job Storage Identification"},
-        {"informational instructions", [](const std::wstring& path) { OpenInstructions(path, false); },
+        {"warning", ShowWarning, L""},  // its caption has no built-in text
+        {"job storage notice", ShowNotice, L"Job Storage Identification"},
+        {"informational instructions", [](const std::wstring& path) { return ShowInstructions(path, false); },
          L"Print on Both Sides Instructions"},
-        {"waiting instructions", [](const std::wstring& path) { OpenInstructions(path, true); },
+        {"waiting instructions", [](const std::wstring& path) { return ShowInstructions(path, true); },
          L"Print on Both Sides Instructions"},
     };
     const struct {
@@ -126,8 +107,7 @@ TEST(HostStrings, DialogsWithoutALibraryShowOnlyTheirBuiltInTexts)
     for (const auto& library : libraries) {
         for (const auto& dialog : dialogs) {
             SCOPED_TRACE(std::string(dialog.name) + ", " + library.name);
-            std::vector<std::wstring> texts;
-            ASSERT_TRUE(ShowAndRead([&] { dialog.open(library.path); }, texts));
+            const std::vector<std::wstring> texts = dialog.show(library.path);
             ASSERT_FALSE(texts.empty());
             EXPECT_EQ(texts.front(), dialog.caption);
             for (const std::wstring& text : texts) {

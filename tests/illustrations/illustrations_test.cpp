@@ -11,30 +11,75 @@
 #include <string>
 #include <vector>
 
+#include "common/handles.h"
 #include "pixels.h"
+#include "resource.h"
 #include "test_paths.h"
 
 namespace {
 
+// Most pictures are 155 by 100 pixels at 8 bits per pixel and show the red
+// asterisk that marks an edge or corner; a row says what differs.
 struct Expected {
     WORD id;
-    LONG width;
-    LONG height;
-    WORD bitsPerPixel;
-    bool marked;  // shows the red asterisk that marks an edge or corner
+    LONG width = 155;
+    LONG height = 100;
+    WORD bitsPerPixel = 8;
+    bool marked = true;
+
+    Expected Size(LONG w, LONG h) const
+    {
+        Expected row = *this;
+        row.width = w;
+        row.height = h;
+        return row;
+    }
+    Expected Depth(WORD bits) const
+    {
+        Expected row = *this;
+        row.bitsPerPixel = bits;
+        return row;
+    }
+    Expected Unmarked() const
+    {
+        Expected row = *this;
+        row.marked = false;
+        return row;
+    }
 };
 
 // Every bitmap but the finger on the button (109), the on-screen button (122)
 // and the keypad (153) marks the edge of the pages the steps refer to.
 const Expected kBitmaps[] = {
-    {105, 155, 100, 8, true},  {106, 155, 100, 8, true},  {107, 155, 100, 8, true},  {108, 155, 100, 8, true},
-    {109, 155, 100, 8, false}, {110, 155, 100, 8, true},  {111, 155, 100, 8, true},  {112, 155, 100, 8, true},
-    {113, 155, 100, 8, true},  {114, 155, 100, 8, true},  {115, 155, 100, 8, true},  {116, 155, 100, 8, true},
-    {117, 155, 100, 8, true},  {118, 155, 100, 8, true},  {119, 155, 100, 8, true},  {120, 155, 100, 8, true},
-    {121, 155, 100, 8, true},  {122, 155, 100, 8, false}, {123, 155, 100, 8, true},  {133, 155, 100, 8, true},
-    {134, 155, 100, 8, true},  {146, 155, 100, 8, true},  {147, 155, 100, 4, true},  {149, 155, 100, 8, true},
-    {151, 155, 100, 8, true},  {152, 155, 100, 8, true},  {153, 155, 100, 4, false}, {154, 152, 98, 24, true},
-    {155, 155, 100, 4, true},
+    {IDB_ILLUSTRATION_105},
+    {IDB_ILLUSTRATION_106},
+    {IDB_ILLUSTRATION_107},
+    {IDB_ILLUSTRATION_108},
+    Expected{IDB_ILLUSTRATION_109}.Unmarked(),
+    {IDB_ILLUSTRATION_110},
+    {IDB_ILLUSTRATION_111},
+    {IDB_ILLUSTRATION_112},
+    {IDB_ILLUSTRATION_113},
+    {IDB_ILLUSTRATION_114},
+    {IDB_ILLUSTRATION_115},
+    {IDB_ILLUSTRATION_116},
+    {IDB_ILLUSTRATION_117},
+    {IDB_ILLUSTRATION_118},
+    {IDB_ILLUSTRATION_119},
+    {IDB_ILLUSTRATION_120},
+    {IDB_ILLUSTRATION_121},
+    Expected{IDB_ILLUSTRATION_122}.Unmarked(),
+    {IDB_ILLUSTRATION_123},
+    {IDB_ILLUSTRATION_133},
+    {IDB_ILLUSTRATION_134},
+    {IDB_ILLUSTRATION_146},
+    Expected{IDB_ILLUSTRATION_147}.Depth(4),
+    {IDB_ILLUSTRATION_149},
+    {IDB_ILLUSTRATION_151},
+    {IDB_ILLUSTRATION_152},
+    Expected{IDB_ILLUSTRATION_153}.Depth(4).Unmarked(),
+    Expected{IDB_ILLUSTRATION_154}.Size(152, 98).Depth(24),
+    Expected{IDB_ILLUSTRATION_155}.Depth(4),
 };
 
 BOOL CALLBACK CollectName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR context)
@@ -51,8 +96,9 @@ BOOL CALLBACK CollectLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR
 }
 
 // Each picture of the table is also drawn at twice its size, for screens
-// scaled to 150 % and more, under its ID plus 1000.
-constexpr WORD kLargerOffset = 1000;
+// scaled to 150 % and more, under its ID plus IDB_ILLUSTRATION_2X_OFFSET.
+constexpr WORD kLargerOffset = IDB_ILLUSTRATION_2X_OFFSET;
+constexpr WORD kEnglish = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
 
 TEST(Illustrations, ExactlyTheTwentyNineBitmapsAndTheirLargerOnesInUsEnglish)
 {
@@ -74,7 +120,7 @@ TEST(Illustrations, ExactlyTheTwentyNineBitmapsAndTheirLargerOnesInUsEnglish)
             std::vector<WORD> languages;
             EnumResourceLanguagesW(module, RT_BITMAP, MAKEINTRESOURCEW(id), CollectLanguage,
                                    reinterpret_cast<LONG_PTR>(&languages));
-            EXPECT_EQ(languages, std::vector<WORD>{0x0409});
+            EXPECT_EQ(languages, std::vector<WORD>{kEnglish});
         }
     }
 }
@@ -113,16 +159,16 @@ TEST(Illustrations, EachBitmapHasTheSizeDepthAndPaletteOfItsRow)
             << "the resource holds the palette and every row";
 
         // Through the platform's loader.
-        const HBITMAP handle = LoadBitmapW(module, MAKEINTRESOURCEW(bitmap.id));
-        ASSERT_NE(handle, nullptr);
+        const UniqueBitmap handle(LoadBitmapW(module, MAKEINTRESOURCEW(bitmap.id)));
+        ASSERT_TRUE(handle);
         BITMAP object{};
-        ASSERT_EQ(GetObjectW(handle, sizeof(object), &object), static_cast<int>(sizeof(object)));
+        ASSERT_EQ(GetObjectW(handle.get(), sizeof(object), &object), static_cast<int>(sizeof(object)));
         EXPECT_EQ(object.bmWidth, bitmap.width);
         EXPECT_EQ(object.bmHeight, bitmap.height);
 
         // Each picture is a drawing, not an empty or single-colour area, and
         // shows its red mark where it has one.
-        const Pixels pixels = BitmapPixels(handle);
+        const Pixels pixels = BitmapPixels(handle.get());
         ASSERT_FALSE(pixels.empty());
         std::set<uint32_t> colours;
         size_t red = 0;
@@ -137,7 +183,6 @@ TEST(Illustrations, EachBitmapHasTheSizeDepthAndPaletteOfItsRow)
         if (bitmap.marked) {
             EXPECT_GE(red, 8u) << "no red mark";
         }
-        DeleteObject(handle);
     }
 }
 

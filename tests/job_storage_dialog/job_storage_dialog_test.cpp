@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstddef>
 #include <memory>
@@ -13,12 +14,23 @@
 #include <vector>
 
 #include "bare_thread.h"
+#include "common/handles.h"
 #include "dll_monitor.h"
-#include "import_patch.h"
+#include "export_drivers.h"
 #include "notice_support.h"
+#include "requests.h"
 #include "resource.h"
+#include "test_paths.h"
 
 namespace {
+
+constexpr LANGID kEnglish = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+constexpr LANGID kGerman = MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN);
+constexpr LANGID kSpanish = MAKELANGID(LANG_SPANISH, SUBLANG_SPANISH);
+constexpr LANGID kPersian = MAKELANGID(LANG_PERSIAN, SUBLANG_PERSIAN_IRAN);
+constexpr LANGID kArabic = MAKELANGID(LANG_ARABIC, SUBLANG_ARABIC_SAUDI_ARABIA);
+constexpr LANGID kArabicEgypt = MAKELANGID(LANG_ARABIC, SUBLANG_ARABIC_EGYPT);
+constexpr LANGID kHebrew = MAKELANGID(LANG_HEBREW, SUBLANG_HEBREW_ISRAEL);
 
 constexpr int kAllTextControls[] = {IDC_JOB_LOCATION_LINE1, IDC_JOB_LOCATION_LINE2, IDC_JOB_LOCATION_LINE3,
                                     IDC_JOB_USER_NAME,      IDC_JOB_JOB_NAME};
@@ -38,10 +50,8 @@ const FallbackText kFallbackTexts[] = {
     {IDC_JOB_HELP, L"&Help"},
 };
 
-std::wstring TextOf(HWND dialog, int controlId)
-{
-    return controlId == 0 ? WindowText(dialog) : ControlText(dialog, controlId);
-}
+// The notice with its built-in texts: no resource library.
+NoticeRequest BuiltInTexts() { return NoticeRequest().Library(L""); }
 
 std::string Narrow(const std::wstring& text)
 {
@@ -52,14 +62,14 @@ std::string Narrow(const std::wstring& text)
     return narrow;
 }
 
-LONG FontWeight(HWND control)
+LOGFONTW FontOf(HWND window)
 {
-    const auto font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
     LOGFONTW logFont{};
+    const auto font = reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
     if (font == nullptr || GetObjectW(font, sizeof(logFont), &logFont) == 0) {
-        return -1;
+        logFont.lfWeight = -1;
     }
-    return logFont.lfWeight;
+    return logFont;
 }
 
 // The handles the library closed after the first `skip` it closed.
@@ -69,8 +79,7 @@ std::vector<HANDLE> ClosedSince(const DllMonitor& monitor, size_t skip)
     return std::vector<HANDLE>(closed.begin() + static_cast<std::ptrdiff_t>(std::min(skip, closed.size())), closed.end());
 }
 
-// Clicks a button of a dialog on another thread as the mouse would.
-void Click(HWND dialog, int controlId) { PostMessageW(GetDlgItem(dialog, controlId), BM_CLICK, 0, 0); }
+bool Ended(HANDLE thread) { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }
 
 class JobStorageTest : public ::testing::Test {
 protected:
@@ -95,31 +104,31 @@ INT_PTR WINAPI GatedDialogBoxParam(HINSTANCE instance, LPCWSTR name, HWND owner,
     return g_realDialogBoxParam(instance, name, owner, procedure, parameter);
 }
 
+using UniqueEvent = UniqueHandle<HANDLE, &CloseHandle>;
+
 TEST_F(JobStorageTest, ReturnsBeforeTheDialogAndRunsItOwnerlessOnTheReturnedThread)
 {
-    const HANDLE gate = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    g_dialogGate = gate;
-    ImportPatch patch(DocEventDlgModule(), "USER32.dll", "DialogBoxParamW",
-                      reinterpret_cast<const void*>(&GatedDialogBoxParam));
-    ASSERT_TRUE(patch.active());
-    g_realDialogBoxParam = patch.original<DialogBoxParamFunction>();
+    const UniqueEvent gate(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    g_dialogGate = gate.get();
+    const ImportOverride held(DocEventDlgModule(), "DialogBoxParamW",
+                              reinterpret_cast<const void*>(&GatedDialogBoxParam));
+    ASSERT_TRUE(held.active());
+    g_realDialogBoxParam = held.original<DialogBoxParamFunction>();
 
-    const JobStorageRequest request = BasicJobStorageRequest();
-    Notice notice(request, false);
+    NoticeCall notice(NoticeRequest(), false);
     ASSERT_NE(notice.returned(), nullptr);
     ASSERT_NE(notice.threadId(), 0u);
     EXPECT_NE(notice.threadId(), GetCurrentThreadId());
     // The call came back while its thread is held before the dialog.
     EXPECT_TRUE(ThreadDialogs(notice.threadId()).empty());
-    EXPECT_NE(WaitForSingleObject(notice.thread(), 0), WAIT_OBJECT_0);
+    EXPECT_FALSE(Ended(notice.thread()));
 
-    SetEvent(gate);
+    SetEvent(gate.get());
     const HWND dialog = notice.WaitDialog();
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(GetWindowThreadProcessId(dialog, nullptr), notice.threadId());
     EXPECT_EQ(GetWindow(dialog, GW_OWNER), nullptr);
     EXPECT_TRUE(notice.Close());
-    CloseHandle(gate);
 }
 
 TEST_F(JobStorageTest, NullRequestStartsNothing)
@@ -135,27 +144,22 @@ TEST_F(JobStorageTest, NullRequestStartsNothing)
 TEST_F(JobStorageTest, ShowsTheRecordAsItWasAtTheCall)
 {
     ScratchSettingsKey settings;
-    auto record = std::make_unique<JobStorageRequest>(BasicJobStorageRequest());
-    SetField(record->settingsSubKey, settings.subKey());
-    record->rangeSuffixFlag1 = 1;
-    record->rangeSuffixFlag2 = 1;
-
-    const HANDLE returned = JobStorageDialogExport()(record.get());
-    const DWORD threadId = returned != nullptr ? GetThreadId(returned) : 0;
+    auto record = std::make_unique<JobStorageRequest>(
+        BuiltInTexts().SettingsSubKey(settings.subKey()).RangeSuffix(1, 1));
+    NoticeCall notice(*record, false);
     // The caller reuses and then frees its record at once.
     std::fill_n(reinterpret_cast<wchar_t*>(record.get()), sizeof(JobStorageRequest) / sizeof(wchar_t), L'X');
     record.reset();
 
-    Notice notice(returned, threadId);
-    ASSERT_NE(notice.dialog(), nullptr);
-    EXPECT_EQ(ControlText(notice.dialog(), IDC_JOB_USER_NAME), L"alice");
-    EXPECT_EQ(ControlText(notice.dialog(), IDC_JOB_JOB_NAME), L"Scan(1-99)");
-    EXPECT_EQ(ControlText(notice.dialog(), IDC_JOB_LOCATION_LINE1), L"Printer: Office 3");
-    EXPECT_EQ(ControlText(notice.dialog(), IDC_JOB_LOCATION_LINE2), L"Mailbox: Finance");
-    EXPECT_EQ(ControlText(notice.dialog(), IDC_JOB_LOCATION_LINE3), L"Retain: 7 days");
-    EXPECT_EQ(WindowText(notice.dialog()), L"Job Storage Identification");
+    ASSERT_NE(notice.WaitDialog(), nullptr);
+    EXPECT_EQ(notice.Text(IDC_JOB_USER_NAME), L"alice");
+    EXPECT_EQ(notice.Text(IDC_JOB_JOB_NAME), L"Scan(1-99)");
+    EXPECT_EQ(notice.Text(IDC_JOB_LOCATION_LINE1), L"Printer: Office 3");
+    EXPECT_EQ(notice.Text(IDC_JOB_LOCATION_LINE2), L"Mailbox: Finance");
+    EXPECT_EQ(notice.Text(IDC_JOB_LOCATION_LINE3), L"Retain: 7 days");
+    EXPECT_EQ(notice.Text(), L"Job Storage Identification");
     // The key named at the time of the call takes the preference.
-    Click(notice.dialog(), IDOK);
+    notice.Click(IDOK);
     ASSERT_TRUE(notice.WaitEnded());
     const auto value = settings.Read();
     ASSERT_TRUE(value.has_value());
@@ -170,17 +174,15 @@ TEST_F(JobStorageTest, FallbackTextsWithoutAUsableLibrary)
                                       BinPath(L"doceventdlg.dll")};  // a library without string tables
     for (const std::wstring& library : libraries) {
         SCOPED_TRACE("library \"" + Narrow(library) + "\"");
-        JobStorageRequest request = BasicJobStorageRequest();
-        SetField(request.resourceLibraryPath, library);
-        Notice notice(request);
+        NoticeCall notice(NoticeRequest().Library(library));
         ASSERT_NE(notice.dialog(), nullptr);
         for (const FallbackText& expected : kFallbackTexts) {
             SCOPED_TRACE("control " + std::to_string(expected.controlId));
-            EXPECT_EQ(TextOf(notice.dialog(), expected.controlId), expected.text);
+            EXPECT_EQ(notice.Text(expected.controlId), expected.text);
         }
-        EXPECT_EQ(ControlText(notice.dialog(), IDC_JOB_USER_NAME), L"alice");
-        EXPECT_EQ(ControlText(notice.dialog(), IDC_JOB_JOB_NAME), L"Scan");
-        EXPECT_EQ(ControlText(notice.dialog(), IDC_JOB_LOCATION_LINE3), L"Retain: 7 days");
+        EXPECT_EQ(notice.Text(IDC_JOB_USER_NAME), L"alice");
+        EXPECT_EQ(notice.Text(IDC_JOB_JOB_NAME), L"Scan");
+        EXPECT_EQ(notice.Text(IDC_JOB_LOCATION_LINE3), L"Retain: 7 days");
         EXPECT_TRUE(notice.Close());
     }
 }
@@ -192,10 +194,10 @@ TEST_F(JobStorageTest, SampleLibraryTextsInTheUsersLanguage)
         std::vector<FallbackText> texts;
     };
     const Case cases[] = {
-        {1033,
+        {kEnglish,
          {{0, L"Job Storage Identification"}, {IDC_JOB_USER_NAME_LABEL, L"User Name:"}, {IDOK, L"&OK"},
           {IDC_JOB_HELP, L"&Help"}}},
-        {1031,
+        {kGerman,
          {{0, L"Identifikation des gespeicherten Auftrags"},
           {IDC_JOB_USER_NAME_LABEL, L"Benutzername:"},
           {IDC_JOB_JOB_NAME_LABEL, L"Auftragsname:"},
@@ -203,7 +205,7 @@ TEST_F(JobStorageTest, SampleLibraryTextsInTheUsersLanguage)
           {IDC_JOB_DONT_SHOW, L"Diese Information k\u00fcnftig nicht mehr anzeigen."},
           {IDOK, L"&OK"},
           {IDC_JOB_HELP, L"&Hilfe"}}},
-        {1034,
+        {kSpanish,
          {{0, L"Identificaci\u00f3n del trabajo almacenado"},
           {IDC_JOB_USER_NAME_LABEL, L"Usuario:"},
           {IDC_JOB_JOB_NAME_LABEL, L"Trabajo:"},
@@ -211,7 +213,7 @@ TEST_F(JobStorageTest, SampleLibraryTextsInTheUsersLanguage)
           {IDC_JOB_DONT_SHOW, L"No volver a mostrar esta informaci\u00f3n."},
           {IDOK, L"&Aceptar"},
           {IDC_JOB_HELP, L"Ay&uda"}}},
-        {1037,
+        {kHebrew,
          {{0, L"\u05d6\u05d9\u05d4\u05d5\u05d9 \u05e2\u05d1\u05d5\u05d3\u05d4 \u05de\u05d0\u05d5\u05d7\u05e1\u05e0\u05ea"},
           {IDC_JOB_USER_NAME_LABEL, L"\u05e9\u05dd \u05de\u05e9\u05ea\u05de\u05e9:"}}},
     };
@@ -219,41 +221,36 @@ TEST_F(JobStorageTest, SampleLibraryTextsInTheUsersLanguage)
         SCOPED_TRACE("language " + std::to_string(test.language));
         UserLanguageOverride language(DocEventDlgModule(), test.language);
         ASSERT_TRUE(language.active());
-        JobStorageRequest request = BasicJobStorageRequest();
-        SetField(request.resourceLibraryPath, BinPath(L"doceventdlg-strings.dll"));
-        Notice notice(request);
+        NoticeCall notice{NoticeRequest()};  // the sample library
         ASSERT_NE(notice.dialog(), nullptr);
         for (const FallbackText& expected : test.texts) {
             SCOPED_TRACE("control " + std::to_string(expected.controlId));
-            EXPECT_EQ(TextOf(notice.dialog(), expected.controlId), expected.text);
+            EXPECT_EQ(notice.Text(expected.controlId), expected.text);
         }
         // The caller's own texts are shown as given, never looked up.
-        EXPECT_EQ(ControlText(notice.dialog(), IDC_JOB_USER_NAME), L"alice");
+        EXPECT_EQ(notice.Text(IDC_JOB_USER_NAME), L"alice");
         EXPECT_TRUE(notice.Close());
     }
 }
 
 TEST_F(JobStorageTest, NamesAndHeadingInBoldOthersNot)
 {
-    Notice notice(BasicJobStorageRequest());
+    NoticeCall notice(BuiltInTexts());
     ASSERT_NE(notice.dialog(), nullptr);
-    const auto dialogFont = reinterpret_cast<HFONT>(SendMessageW(notice.dialog(), WM_GETFONT, 0, 0));
-    LOGFONTW dialogLogFont{};
-    ASSERT_NE(GetObjectW(dialogFont, sizeof(dialogLogFont), &dialogLogFont), 0);
+    const LOGFONTW dialogFont = FontOf(notice.dialog());
+    ASSERT_GE(dialogFont.lfWeight, 0);
     for (const int bold : {IDC_JOB_USER_NAME, IDC_JOB_JOB_NAME, IDC_JOB_HEADING}) {
         SCOPED_TRACE("control " + std::to_string(bold));
-        const HWND control = GetDlgItem(notice.dialog(), bold);
-        EXPECT_EQ(FontWeight(control), FW_BOLD);
-        LOGFONTW logFont{};
-        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof(logFont), &logFont);
+        const LOGFONTW font = FontOf(notice.Control(bold));
+        EXPECT_EQ(font.lfWeight, FW_BOLD);
         // Only the weight differs from the dialog's font.
-        EXPECT_EQ(logFont.lfHeight, dialogLogFont.lfHeight);
-        EXPECT_EQ(std::wstring(logFont.lfFaceName), std::wstring(dialogLogFont.lfFaceName));
+        EXPECT_EQ(font.lfHeight, dialogFont.lfHeight);
+        EXPECT_EQ(std::wstring(font.lfFaceName), std::wstring(dialogFont.lfFaceName));
     }
     for (const int plain : {IDC_JOB_LOCATION_LINE1, IDC_JOB_USER_NAME_LABEL, IDC_JOB_JOB_NAME_LABEL,
                             IDC_JOB_DONT_SHOW, IDOK, IDC_JOB_HELP}) {
         SCOPED_TRACE("control " + std::to_string(plain));
-        EXPECT_LT(FontWeight(GetDlgItem(notice.dialog(), plain)), FW_BOLD);
+        EXPECT_LT(FontOf(notice.Control(plain)).lfWeight, FW_BOLD);
     }
     EXPECT_TRUE(notice.Close());
 }
@@ -261,53 +258,47 @@ TEST_F(JobStorageTest, NamesAndHeadingInBoldOthersNot)
 TEST_F(JobStorageTest, JobNameTakesTheRangeOnlyWhenBothFlagsAreOne)
 {
     struct Case {
-        const wchar_t* jobName;
-        uint32_t flag1;
-        uint32_t flag2;
-        const wchar_t* expected;
+        NoticeRequest request;
+        const wchar_t* shown;
     };
     const Case cases[] = {
-        {L"Scan", 1, 1, L"Scan(1-99)"},
-        {L"Scan", 1, 0, L"Scan"},
-        {L"Scan", 0, 1, L"Scan"},
-        {L"Scan", 2, 1, L"Scan"},
-        {L"Scan", 1, 2, L"Scan"},
-        {L"Scan", 0x101, 1, L"Scan"},
-        {L"", 1, 1, L"(1-99)"},
-        {L"ABCDEFGHIJKLMNOP", 1, 1, L"ABCDEFGHIJKLMNOP(1-99)"},
-        {L"ABCDEFGHIJKLMNOP", 0, 0, L"ABCDEFGHIJKLMNOP"},
+        {NoticeRequest().JobName(L"Scan").RangeSuffix(1, 1), L"Scan(1-99)"},
+        {NoticeRequest().JobName(L"Scan").RangeSuffix(1, 0), L"Scan"},
+        {NoticeRequest().JobName(L"Scan").RangeSuffix(0, 1), L"Scan"},
+        {NoticeRequest().JobName(L"Scan").RangeSuffix(2, 1), L"Scan"},
+        {NoticeRequest().JobName(L"Scan").RangeSuffix(1, 2), L"Scan"},
+        {NoticeRequest().JobName(L"Scan").RangeSuffix(0x101, 1), L"Scan"},
+        {NoticeRequest().JobName(L"").RangeSuffix(1, 1), L"(1-99)"},
+        {NoticeRequest().JobName(L"ABCDEFGHIJKLMNOP").RangeSuffix(1, 1), L"ABCDEFGHIJKLMNOP(1-99)"},
+        {NoticeRequest().JobName(L"ABCDEFGHIJKLMNOP").RangeSuffix(0, 0), L"ABCDEFGHIJKLMNOP"},
     };
     for (const Case& test : cases) {
-        SCOPED_TRACE(Narrow(test.jobName) + " flags " + std::to_string(test.flag1) + "," +
-                     std::to_string(test.flag2));
-        JobStorageRequest request = BasicJobStorageRequest();
-        SetField(request.jobName, test.jobName);
-        request.rangeSuffixFlag1 = test.flag1;
-        request.rangeSuffixFlag2 = test.flag2;
-        Notice notice(request);
+        const JobStorageRequest& record = test.request;
+        SCOPED_TRACE(Narrow(record.jobName) + " flags " + std::to_string(record.rangeSuffixFlag1) + "," +
+                     std::to_string(record.rangeSuffixFlag2));
+        NoticeCall notice(test.request);
         ASSERT_NE(notice.dialog(), nullptr);
-        EXPECT_EQ(ControlText(notice.dialog(), IDC_JOB_JOB_NAME), test.expected);
+        EXPECT_EQ(notice.Text(IDC_JOB_JOB_NAME), test.shown);
         EXPECT_TRUE(notice.Close());
     }
 }
 
 TEST_F(JobStorageTest, FieldsWithoutTerminatorEndAtTheirWidth)
 {
-    JobStorageRequest request = BasicJobStorageRequest();
-    std::fill(std::begin(request.userName), std::end(request.userName), L'U');
-    std::fill(std::begin(request.jobName), std::end(request.jobName), L'J');
-    std::fill(std::begin(request.locationLine1), std::end(request.locationLine1), L'1');
-    std::fill(std::begin(request.locationLine2), std::end(request.locationLine2), L'2');
-    std::fill(std::begin(request.locationLine3), std::end(request.locationLine3), L'3');
-    request.rangeSuffixFlag1 = 1;
-    request.rangeSuffixFlag2 = 1;
-    Notice notice(request);
+    NoticeRequest request = NoticeRequest().RangeSuffix(1, 1);
+    JobStorageRequest& record = request.record();
+    std::fill(std::begin(record.userName), std::end(record.userName), L'U');
+    std::fill(std::begin(record.jobName), std::end(record.jobName), L'J');
+    std::fill(std::begin(record.locationLine1), std::end(record.locationLine1), L'1');
+    std::fill(std::begin(record.locationLine2), std::end(record.locationLine2), L'2');
+    std::fill(std::begin(record.locationLine3), std::end(record.locationLine3), L'3');
+    NoticeCall notice(request);
     ASSERT_NE(notice.dialog(), nullptr);
-    EXPECT_EQ(ControlText(notice.dialog(), IDC_JOB_USER_NAME), std::wstring(16, L'U'));
-    EXPECT_EQ(ControlText(notice.dialog(), IDC_JOB_JOB_NAME), std::wstring(16, L'J') + L"(1-99)");
-    EXPECT_EQ(ControlText(notice.dialog(), IDC_JOB_LOCATION_LINE1), std::wstring(255, L'1'));
-    EXPECT_EQ(ControlText(notice.dialog(), IDC_JOB_LOCATION_LINE2), std::wstring(255, L'2'));
-    EXPECT_EQ(ControlText(notice.dialog(), IDC_JOB_LOCATION_LINE3), std::wstring(255, L'3'));
+    EXPECT_EQ(notice.Text(IDC_JOB_USER_NAME), std::wstring(16, L'U'));
+    EXPECT_EQ(notice.Text(IDC_JOB_JOB_NAME), std::wstring(16, L'J') + L"(1-99)");
+    EXPECT_EQ(notice.Text(IDC_JOB_LOCATION_LINE1), std::wstring(255, L'1'));
+    EXPECT_EQ(notice.Text(IDC_JOB_LOCATION_LINE2), std::wstring(255, L'2'));
+    EXPECT_EQ(notice.Text(IDC_JOB_LOCATION_LINE3), std::wstring(255, L'3'));
     EXPECT_TRUE(notice.Close());
 }
 
@@ -316,23 +307,23 @@ TEST_F(JobStorageTest, MirroredTemplateOnlyForArabicAndHebrewUsers)
     const struct {
         LANGID language;
         bool mirrored;
-    } cases[] = {{1033, false}, {1031, false}, {1065, false}, {1034, false},
-                 {1025, true},  {1037, true},  {0x0c01, true}, {0x040d, true}};
+    } cases[] = {{kEnglish, false}, {kGerman, false},      {kPersian, false}, {kSpanish, false},
+                 {kArabic, true},   {kHebrew, true},       {kArabicEgypt, true}};
     for (const auto& test : cases) {
         SCOPED_TRACE("language " + std::to_string(test.language));
         UserLanguageOverride language(DocEventDlgModule(), test.language);
         ASSERT_TRUE(language.active());
-        Notice notice(BasicJobStorageRequest());
+        NoticeCall notice(BuiltInTexts());
         ASSERT_NE(notice.dialog(), nullptr);
         const LONG_PTR exStyle = GetWindowLongPtrW(notice.dialog(), GWL_EXSTYLE);
         EXPECT_EQ((exStyle & WS_EX_LAYOUTRTL) != 0, test.mirrored);
-        // Template 103 centres the location lines; 102 sets them left.
-        const LONG_PTR lineStyle = GetWindowLongPtrW(GetDlgItem(notice.dialog(), IDC_JOB_LOCATION_LINE1), GWL_STYLE);
+        // The mirrored template centres the location lines; the other sets them left.
+        const LONG_PTR lineStyle = GetWindowLongPtrW(notice.Control(IDC_JOB_LOCATION_LINE1), GWL_STYLE);
         EXPECT_EQ((lineStyle & SS_TYPEMASK) == SS_CENTER, test.mirrored);
         // The same controls and texts either way.
-        EXPECT_EQ(ControlText(notice.dialog(), IDC_JOB_HELP), L"&Help");
+        EXPECT_EQ(notice.Text(IDC_JOB_HELP), L"&Help");
         for (const int control : kAllTextControls) {
-            EXPECT_NE(GetDlgItem(notice.dialog(), control), nullptr) << control;
+            EXPECT_NE(notice.Control(control), nullptr) << control;
         }
         EXPECT_TRUE(notice.Close());
     }
@@ -359,21 +350,19 @@ TEST_F(JobStorageTest, OkStoresWhetherToShowAgain)
         SCOPED_TRACE(test.name);
         ScratchSettingsKey settings;
         ASSERT_FALSE(settings.Exists());
-        JobStorageRequest request = BasicJobStorageRequest();
-        SetField(request.settingsSubKey, settings.subKey());
-        Notice notice(request);
+        NoticeCall notice(NoticeRequest().SettingsSubKey(settings.subKey()));
         ASSERT_NE(notice.dialog(), nullptr);
-        const HWND checkBox = GetDlgItem(notice.dialog(), IDC_JOB_DONT_SHOW);
+        const HWND checkBox = notice.Control(IDC_JOB_DONT_SHOW);
         EXPECT_EQ(SendMessageW(checkBox, BM_GETCHECK, 0, 0), BST_UNCHECKED);
         if (test.check) {
-            Click(notice.dialog(), IDC_JOB_DONT_SHOW);
+            notice.Click(IDC_JOB_DONT_SHOW);
         }
         if (test.ending == Ending::OkButton) {
-            Click(notice.dialog(), IDOK);
+            notice.Click(IDOK);
         } else {
             // Focus on the check box, so that Enter reaches the default button.
-            PostMessageW(notice.dialog(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(checkBox), TRUE);
-            PressKey(notice.dialog(), VK_RETURN);
+            notice.Post(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(checkBox), TRUE);
+            notice.Press(VK_RETURN);
         }
         ASSERT_TRUE(notice.WaitEnded());
         const auto value = settings.Read();
@@ -386,16 +375,15 @@ TEST_F(JobStorageTest, OkStoresWhetherToShowAgain)
 TEST_F(JobStorageTest, SecondOkOverwrites)
 {
     ScratchSettingsKey settings;
-    JobStorageRequest request = BasicJobStorageRequest();
-    SetField(request.settingsSubKey, settings.subKey());
+    const NoticeRequest request = NoticeRequest().SettingsSubKey(settings.subKey());
     for (const bool check : {true, false, true}) {
         SCOPED_TRACE(check ? "checked" : "clear");
-        Notice notice(request);
+        NoticeCall notice(request);
         ASSERT_NE(notice.dialog(), nullptr);
         if (check) {
-            Click(notice.dialog(), IDC_JOB_DONT_SHOW);
+            notice.Click(IDC_JOB_DONT_SHOW);
         }
-        Click(notice.dialog(), IDOK);
+        notice.Click(IDOK);
         ASSERT_TRUE(notice.WaitEnded());
         const auto value = settings.Read();
         ASSERT_TRUE(value.has_value());
@@ -406,17 +394,14 @@ TEST_F(JobStorageTest, SecondOkOverwrites)
 TEST_F(JobStorageTest, CloseBoxEndsWithoutWritingAndEscapeDoesNothing)
 {
     ScratchSettingsKey settings;
-    JobStorageRequest request = BasicJobStorageRequest();
-    SetField(request.settingsSubKey, settings.subKey());
-    Notice notice(request);
+    NoticeCall notice(NoticeRequest().SettingsSubKey(settings.subKey()));
     ASSERT_NE(notice.dialog(), nullptr);
-    Click(notice.dialog(), IDC_JOB_DONT_SHOW);
+    notice.Click(IDC_JOB_DONT_SHOW);
 
-    PressKey(notice.dialog(), VK_ESCAPE);
-    PostMessageW(notice.dialog(), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-    EXPECT_TRUE(WaitUntilPostedHandled(notice.dialog()));
-    EXPECT_TRUE(IsWindow(notice.dialog()));
-    EXPECT_NE(WaitForSingleObject(notice.thread(), 0), WAIT_OBJECT_0);
+    notice.Press(VK_ESCAPE);
+    notice.Command(IDCANCEL);
+    EXPECT_TRUE(notice.StillOpenAfterPosting());
+    EXPECT_FALSE(Ended(notice.thread()));
 
     ASSERT_TRUE(notice.Close());
     EXPECT_FALSE(settings.Read().has_value());
@@ -430,22 +415,19 @@ TEST_F(JobStorageTest, HelpShowsThePopupTopicAndTheNoticeStays)
     DllMonitor monitor(DocEventDlgModule());
     ASSERT_TRUE(monitor.complete());
     ScratchSettingsKey settings;
-    JobStorageRequest request = BasicJobStorageRequest();
-    SetField(request.settingsSubKey, settings.subKey());
-    SetField(request.helpFilePath, L"C:\\drivers\\help\\printer.hlp");
-    Notice notice(request);
+    NoticeCall notice(
+        NoticeRequest().SettingsSubKey(settings.subKey()).HelpFile(L"C:\\drivers\\help\\printer.hlp"));
     ASSERT_NE(notice.dialog(), nullptr);
 
-    Click(notice.dialog(), IDC_JOB_HELP);
+    notice.Click(IDC_JOB_HELP);
     // Once the click is handled, every help request it made is recorded.
-    ASSERT_TRUE(WaitUntilPostedHandled(notice.dialog()));
+    ASSERT_TRUE(notice.StillOpenAfterPosting());
     const std::vector<HelpCall> calls = monitor.HelpCalls();
     ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0].window, GetDlgItem(notice.dialog(), IDC_JOB_HELP));
+    EXPECT_EQ(calls[0].window, notice.Control(IDC_JOB_HELP));
     EXPECT_EQ(calls[0].helpFile, L"C:\\drivers\\help\\printer.hlp");
     EXPECT_EQ(calls[0].command, static_cast<UINT>(HELP_WM_HELP));
-    EXPECT_EQ(calls[0].ids, (std::array<DWORD, 4>{IDC_JOB_HELP, 15220, 0, 0}));
-    EXPECT_TRUE(IsWindow(notice.dialog()));
+    EXPECT_EQ(calls[0].ids, (std::array<DWORD, 4>{IDC_JOB_HELP, IDH_JOB_STORAGE, 0, 0}));
     EXPECT_FALSE(settings.Exists());  // help is not OK
 
     ASSERT_TRUE(notice.Close());
@@ -467,43 +449,38 @@ TEST_F(JobStorageTest, TwoCallsTwoDialogsAndTheSlotKeepsTheSecondHandle)
 {
     DllMonitor monitor(DocEventDlgModule());
     ASSERT_TRUE(monitor.complete());
-    const ThreadStartWatch watch(DocEventDlgModule());
-    ASSERT_TRUE(watch.active());
-    const JobStorageRequest request = BasicJobStorageRequest();
-    Notice warm(request);
+    const NoticeRequest request;
+    NoticeCall warm(request);
     ASSERT_NE(warm.dialog(), nullptr);
     ASSERT_TRUE(RunBareThread());  // empties the slot
     const size_t closedBefore = monitor.ClosedHandles().size();
+    const size_t startedBefore = monitor.StartedThreads().size();
 
-    const HANDLE first = JobStorageDialogExport()(&request);
-    const HANDLE firstThread = watch.last();  // the test's own handles
-    const HANDLE second = JobStorageDialogExport()(&request);
-    const HANDLE secondThread = watch.last();
-    ASSERT_NE(first, nullptr);
-    ASSERT_NE(second, nullptr);
+    NoticeCall one(request, false);
+    NoticeCall two(request, false);
+    ASSERT_NE(one.returned(), nullptr);
+    ASSERT_NE(two.returned(), nullptr);
     // The second handle replaced the first in the slot, which closed it.
-    EXPECT_EQ(ClosedSince(monitor, closedBefore), std::vector<HANDLE>{first});
-    const DWORD firstId = GetThreadId(firstThread);
-    const DWORD secondId = GetThreadId(secondThread);
-    ASSERT_NE(firstId, 0u);
-    EXPECT_NE(firstId, secondId);
+    EXPECT_EQ(ClosedSince(monitor, closedBefore), std::vector<HANDLE>{one.returned()});
+    const std::vector<StartedThread> started = monitor.StartedThreads();
+    ASSERT_EQ(started.size(), startedBefore + 2);
+    EXPECT_EQ(one.threadId(), started[startedBefore].id);
+    EXPECT_EQ(two.threadId(), started[startedBefore + 1].id);
+    EXPECT_NE(one.threadId(), two.threadId());
 
-    Notice one(first, firstId);
-    Notice two(second, secondId);
-    ASSERT_NE(one.dialog(), nullptr);
-    ASSERT_NE(two.dialog(), nullptr);
+    ASSERT_NE(one.WaitDialog(), nullptr);
+    ASSERT_NE(two.WaitDialog(), nullptr);
     EXPECT_NE(one.dialog(), two.dialog());
-    EXPECT_EQ(GetWindowThreadProcessId(one.dialog(), nullptr), firstId);
-    EXPECT_EQ(GetWindowThreadProcessId(two.dialog(), nullptr), secondId);
+    EXPECT_EQ(GetWindowThreadProcessId(one.dialog(), nullptr), one.threadId());
+    EXPECT_EQ(GetWindowThreadProcessId(two.dialog(), nullptr), two.threadId());
 
     // Any thread's detach closes the stored handle; both dialogs go on.
     EXPECT_TRUE(RunBareThread());
-    EXPECT_EQ(ClosedSince(monitor, closedBefore), (std::vector<HANDLE>{first, second}));
-    for (const Notice* notice : {&one, &two}) {
-        DWORD_PTR answer = 0;
-        EXPECT_NE(SendMessageTimeoutW(notice->dialog(), WM_NULL, 0, 0, SMTO_BLOCK, 30000, &answer), 0);
-        EXPECT_EQ(WaitForSingleObject(notice->thread(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
-        EXPECT_EQ(ControlText(notice->dialog(), IDC_JOB_USER_NAME), L"alice");
+    EXPECT_EQ(ClosedSince(monitor, closedBefore), (std::vector<HANDLE>{one.returned(), two.returned()}));
+    for (const NoticeCall* notice : {&one, &two}) {
+        EXPECT_TRUE(notice->StillOpenAfterPosting());
+        EXPECT_FALSE(Ended(notice->thread()));
+        EXPECT_EQ(notice->Text(IDC_JOB_USER_NAME), L"alice");
     }
     EXPECT_TRUE(one.Close());
     EXPECT_TRUE(two.Close());
@@ -516,10 +493,8 @@ TEST_F(JobStorageTest, ReleasesEverythingItMade)
 {
     DllMonitor monitor(DocEventDlgModule());
     ASSERT_TRUE(monitor.complete());
-    JobStorageRequest request = BasicJobStorageRequest();
-    SetField(request.resourceLibraryPath, BinPath(L"doceventdlg-strings.dll"));
     {
-        Notice notice(request);
+        NoticeCall notice{NoticeRequest()};  // the sample library
         ASSERT_NE(notice.dialog(), nullptr);
         EXPECT_EQ(monitor.Outstanding(Owned::LocalMemory), 0);  // the thread has taken its own copy
         EXPECT_EQ(monitor.Outstanding(Owned::Font), 1);
@@ -604,12 +579,10 @@ TEST_F(JobStorageTest, UnwritablePreferenceStillEndsTheNotice)
         DllMonitor monitor(DocEventDlgModule());
         ASSERT_TRUE(monitor.complete());
         ScratchSettingsKey settings;
-        JobStorageRequest request = BasicJobStorageRequest();
-        SetField(request.settingsSubKey, settings.subKey());
-        Notice notice(request);
+        NoticeCall notice(BuiltInTexts().SettingsSubKey(settings.subKey()));
         ASSERT_NE(notice.dialog(), nullptr);
         monitor.Fail(failing);
-        Click(notice.dialog(), IDOK);
+        notice.Click(IDOK);
         ASSERT_TRUE(notice.WaitEnded());
         EXPECT_EQ(monitor.Calls(failing), 1);
         EXPECT_FALSE(settings.Read().has_value());

@@ -1,157 +1,21 @@
-// Opening, reading and ending the job storage notice from a test, and the
-// throwaway registry key its OK button writes under. Shared by the notice's
-// own tests and the placement tests.
+// The throwaway registry key the job storage notice's OK button writes under,
+// for the notice's own tests.
 #pragma once
 
 #include <windows.h>
 
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
-#include "dialog_probe.h"
-#include "import_patch.h"
-#include "test_paths.h"
+#include "dll_monitor.h"
+#include "export_drivers.h"
+#include "requests.h"
 #include "user_registry.h"
 
 constexpr wchar_t kSettingsRoot[] = L"Software\\Velmoracrestwyn";
 constexpr wchar_t kTestSettingsTree[] = L"Software\\Velmoracrestwyn\\DocEventDlgTest";
 constexpr wchar_t kShowValue[] = L"ShowJobStorageDlg";
-
-// A request with every text filled and no resource library (fallback texts).
-inline JobStorageRequest BasicJobStorageRequest()
-{
-    JobStorageRequest request{};
-    SetField(request.userName, L"alice");
-    SetField(request.jobName, L"Scan");
-    SetField(request.locationLine1, L"Printer: Office 3");
-    SetField(request.locationLine2, L"Mailbox: Finance");
-    SetField(request.locationLine3, L"Retain: 7 days");
-    SetField(request.settingsSubKey, L"DocEventDlgTest\\unused");
-    SetField(request.helpFilePath, L"C:\\help\\notice.hlp");
-    return request;
-}
-
-inline bool WaitForThreadEnd(HANDLE thread, DWORD timeoutMs = 10000)
-{
-    return thread != nullptr && WaitForSingleObject(thread, timeoutMs) == WAIT_OBJECT_0;
-}
-
-// Takes a handle of the test's own to each thread the library starts, before
-// the thread runs: a thread that ends at once closes the library's handle at
-// its detach, possibly before the test could read anything from it. Chains
-// onto whatever the library's CreateThread import points to (a DllMonitor's
-// replacement among them), so construct it after such a monitor.
-class ThreadStartWatch {
-public:
-    explicit ThreadStartWatch(HMODULE module)
-        : patch_(module, "KERNEL32.dll", "CreateThread", reinterpret_cast<const void*>(&Start))
-    {
-        previous_ = patch_.original<decltype(&CreateThread)>();
-    }
-    ~ThreadStartWatch()
-    {
-        for (HANDLE thread : started_) {
-            CloseHandle(thread);
-        }
-        started_.clear();
-    }
-    ThreadStartWatch(const ThreadStartWatch&) = delete;
-    ThreadStartWatch& operator=(const ThreadStartWatch&) = delete;
-
-    bool active() const { return patch_.active(); }
-    HANDLE last() const { return started_.empty() ? nullptr : started_.back(); }
-
-private:
-    static HANDLE WINAPI Start(LPSECURITY_ATTRIBUTES security, SIZE_T stack, LPTHREAD_START_ROUTINE routine,
-                               LPVOID parameter, DWORD flags, LPDWORD threadId)
-    {
-        const HANDLE thread = previous_(security, stack, routine, parameter, flags | CREATE_SUSPENDED, threadId);
-        if (thread != nullptr) {
-            HANDLE own = nullptr;
-            DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &own, 0, FALSE, DUPLICATE_SAME_ACCESS);
-            started_.push_back(own);
-            if ((flags & CREATE_SUSPENDED) == 0) {
-                ResumeThread(thread);
-            }
-        }
-        return thread;
-    }
-    static inline decltype(&CreateThread) previous_ = nullptr;
-    static inline std::vector<HANDLE> started_;
-    ImportPatch patch_;
-};
-
-// One call of the export. The returned handle belongs to the library, which
-// closes it at any thread detach: the thread ID is read from it at once and a
-// handle of the test's own is opened from the ID.
-class Notice {
-public:
-    explicit Notice(const JobStorageRequest& request, bool waitForDialog = true)
-        : returned_(JobStorageDialogExport()(&request))
-    {
-        Adopt(returned_ != nullptr ? GetThreadId(returned_) : 0, waitForDialog);
-    }
-    // Adopts a handle the test got from the export itself, with the thread ID
-    // it read at once.
-    Notice(HANDLE returned, DWORD threadId, bool waitForDialog = true) : returned_(returned)
-    {
-        Adopt(threadId, waitForDialog);
-    }
-    ~Notice()
-    {
-        if (thread_ == nullptr) {
-            return;
-        }
-        if (WaitForSingleObject(thread_, 0) != WAIT_OBJECT_0) {
-            for (HWND window : ThreadDialogs(threadId_)) {
-                PostMessageW(window, WM_CLOSE, 0, 0);
-            }
-            WaitForThreadEnd(thread_);
-        }
-        CloseHandle(thread_);
-    }
-    Notice(const Notice&) = delete;
-    Notice& operator=(const Notice&) = delete;
-
-    HANDLE returned() const { return returned_; }
-    DWORD threadId() const { return threadId_; }
-    HANDLE thread() const { return thread_; }  // the test's own handle
-    HWND dialog() const { return dialog_; }
-    HWND WaitDialog(DWORD timeoutMs = 10000) { return dialog_ = WaitForDialog(threadId_, timeoutMs); }
-
-    // Waits for the dialog window to go and its thread to end.
-    bool WaitEnded(DWORD timeoutMs = 10000) const
-    {
-        return (dialog_ == nullptr || WaitForWindowGone(dialog_, timeoutMs)) && WaitForThreadEnd(thread_, timeoutMs);
-    }
-
-    // The close box, as the user clicks it.
-    bool Close() const
-    {
-        PostMessageW(dialog_, WM_SYSCOMMAND, SC_CLOSE, 0);
-        return WaitEnded();
-    }
-
-private:
-    void Adopt(DWORD threadId, bool waitForDialog)
-    {
-        threadId_ = threadId;
-        if (threadId_ != 0) {
-            thread_ = OpenThread(SYNCHRONIZE | THREAD_QUERY_LIMITED_INFORMATION, FALSE, threadId_);
-        }
-        if (waitForDialog && threadId_ != 0) {
-            dialog_ = WaitForDialog(threadId_);
-        }
-    }
-    HANDLE returned_ = nullptr;
-    DWORD threadId_ = 0;
-    HANDLE thread_ = nullptr;
-    HWND dialog_ = nullptr;
-};
 
 // A fresh sub-key under the test tree, removed before and after; the root key
 // of the settings goes too when the test created it.
@@ -195,4 +59,55 @@ public:
 private:
     bool rootExisted_;
     std::wstring subKey_;
+};
+
+// --- For the failure cases that the faults program's table takes over; they
+// --- go with those cases.
+
+inline JobStorageRequest BasicJobStorageRequest() { return NoticeRequest().Library(L""); }
+
+using Notice = NoticeCall;
+
+inline bool WaitForThreadEnd(HANDLE thread, DWORD timeoutMs = 10000)
+{
+    return thread != nullptr && WaitForSingleObject(thread, timeoutMs) == WAIT_OBJECT_0;
+}
+
+// Takes a handle of the test's own to each thread the library starts, before
+// the thread runs, chained onto the monitor's CreateThread (construct it
+// after the monitor).
+class ThreadStartWatch {
+public:
+    explicit ThreadStartWatch(HMODULE module) : override_(module, "CreateThread", reinterpret_cast<const void*>(&Start))
+    {
+        previous_ = override_.original<decltype(&CreateThread)>();
+    }
+    ~ThreadStartWatch()
+    {
+        for (HANDLE thread : started_) {
+            CloseHandle(thread);
+        }
+        started_.clear();
+    }
+    ThreadStartWatch(const ThreadStartWatch&) = delete;
+    ThreadStartWatch& operator=(const ThreadStartWatch&) = delete;
+
+    bool active() const { return override_.active(); }
+    HANDLE last() const { return started_.empty() ? nullptr : started_.back(); }
+
+private:
+    static HANDLE WINAPI Start(LPSECURITY_ATTRIBUTES security, SIZE_T stack, LPTHREAD_START_ROUTINE routine,
+                               LPVOID parameter, DWORD flags, LPDWORD threadId)
+    {
+        const HANDLE thread = previous_(security, stack, routine, parameter, flags, threadId);
+        if (thread != nullptr) {
+            HANDLE own = nullptr;
+            DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &own, 0, FALSE, DUPLICATE_SAME_ACCESS);
+            started_.push_back(own);
+        }
+        return thread;
+    }
+    static inline decltype(&CreateThread) previous_ = nullptr;
+    static inline std::vector<HANDLE> started_;
+    ImportOverride override_;
 };

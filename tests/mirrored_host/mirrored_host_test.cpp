@@ -8,16 +8,20 @@
 
 #include <windows.h>
 
-#include <set>
 #include <string>
 
-#include "dialog_probe.h"
 #include "dll_monitor.h"
+#include "export_drivers.h"
 #include "pixels.h"
+#include "requests.h"
 #include "resource.h"
 #include "test_paths.h"
 
 namespace {
+
+constexpr LANGID kEnglish = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+constexpr uint32_t kNoSuchBitmap = 999;
+constexpr WORD kNoPicture = 0;
 
 constexpr int kFrames[] = {IDC_DUPLEX_STEP1_PICTURE, IDC_DUPLEX_STEP2_PICTURE, IDC_DUPLEX_STEP3_PICTURE};
 
@@ -27,41 +31,37 @@ TEST(MirroredHost, PicturesFillTheirFramesInTheLeftToRightDialog)
 {
     ASSERT_TRUE(SetProcessDefaultLayout(LAYOUT_RTL));
     ASSERT_NE(DocEventDlgModule(), nullptr);
-    const UserLanguageOverride english(DocEventDlgModule(), 0x0409);
+    const UserLanguageOverride english(DocEventDlgModule(), kEnglish);
     ASSERT_TRUE(english.active());
     const uint32_t background = SystemColorPixel(COLOR_BTNFACE);
     const struct {
         const char* name;
         uint32_t bitmaps[3];
-        WORD shown[3];  // 0: the frame shows background only
+        WORD shown[3];  // kNoPicture: the frame shows background only
     } cases[] = {
-        {"three pictures", {105, 147, 154}, {105, 147, 154}},
-        {"no such bitmap in the middle", {153, 999, 122}, {153, 0, 122}},
+        {"three pictures",
+         {IDB_ILLUSTRATION_105, IDB_ILLUSTRATION_147, IDB_ILLUSTRATION_154},
+         {IDB_ILLUSTRATION_105, IDB_ILLUSTRATION_147, IDB_ILLUSTRATION_154}},
+        {"no such bitmap in the middle",
+         {IDB_ILLUSTRATION_153, kNoSuchBitmap, IDB_ILLUSTRATION_122},
+         {IDB_ILLUSTRATION_153, kNoPicture, IDB_ILLUSTRATION_122}},
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.name);
-        DuplexInstructionsRequest request{};  // informational: no owner
-        request.step1BitmapId = test.bitmaps[0];
-        request.step2BitmapId = test.bitmaps[1];
-        request.step3BitmapId = test.bitmaps[2];
-        std::set<HWND> known;
-        for (HWND dialog : ProcessDialogs()) {
-            known.insert(dialog);
-        }
-        DisplayDialogExport()(&request);
-        const HWND dialog = WaitForDialog(0, 10000, known);
+        // Informational: no owner.
+        InstructionsCall instructions(InstructionsRequest().Pictures(test.bitmaps[0], test.bitmaps[1], test.bitmaps[2]));
+        const HWND dialog = instructions.dialog();
         ASSERT_NE(dialog, nullptr);
-        const HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, GetWindowThreadProcessId(dialog, nullptr));
         EXPECT_TRUE(Mirrored(dialog)) << "the host's default layout mirrors it";
         // Paints everything now, on the dialog's thread, before this returns.
         RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
         for (int i = 0; i < 3; ++i) {
             SCOPED_TRACE("frame " + std::to_string(kFrames[i]));
-            const HWND frame = GetDlgItem(dialog, kFrames[i]);
+            const HWND frame = instructions.Control(kFrames[i]);
             EXPECT_TRUE(Mirrored(frame));
             const Pixels seen = CaptureClient(frame);
             ASSERT_FALSE(seen.empty());
-            if (test.shown[i] == 0) {
+            if (test.shown[i] == kNoPicture) {
                 EXPECT_TRUE(AllPixels(seen, background));
                 continue;
             }
@@ -70,11 +70,8 @@ TEST(MirroredHost, PicturesFillTheirFramesInTheLeftToRightDialog)
             EXPECT_GT(seen.width, bitmap.width);
             EXPECT_EQ(ComparePicture(seen, bitmap, true, background), "");
         }
-        PostMessageW(dialog, WM_CLOSE, 0, 0);
-        EXPECT_TRUE(thread != nullptr && WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0);
-        if (thread != nullptr) {
-            CloseHandle(thread);
-        }
+        instructions.Post(WM_CLOSE);
+        EXPECT_TRUE(instructions.WaitEnded());
     }
 }
 

@@ -7,13 +7,15 @@
 #include <windows.h>
 
 #include <atomic>
+#include <memory>
 #include <optional>
-#include <set>
 #include <string>
+#include <vector>
 
-#include "dialog_probe.h"
-#include "import_patch.h"
-#include "notice_support.h"
+#include "dll_monitor.h"
+#include "export_drivers.h"
+#include "foreground_window.h"
+#include "requests.h"
 #include "resource.h"
 #include "test_paths.h"
 
@@ -34,52 +36,6 @@ POINT TopLeft(HWND window)
 
 // --- A real foreground window ---------------------------------------------
 
-// A top-level window of the test's own at a known place, made the foreground
-// window, on a thread that keeps its messages flowing.
-class ForegroundWindow {
-public:
-    explicit ForegroundWindow(const RECT& rect) : rect_(rect)
-    {
-        ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        thread_ = CreateThread(nullptr, 0, Run, this, 0, &threadId_);
-        WaitForSingleObject(ready_, 10000);
-    }
-    ~ForegroundWindow()
-    {
-        PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
-        WaitForSingleObject(thread_, 10000);
-        CloseHandle(thread_);
-        CloseHandle(ready_);
-    }
-    ForegroundWindow(const ForegroundWindow&) = delete;
-    ForegroundWindow& operator=(const ForegroundWindow&) = delete;
-
-    HWND window() const { return window_; }
-
-private:
-    static DWORD WINAPI Run(LPVOID self)
-    {
-        auto* owner = static_cast<ForegroundWindow*>(self);
-        const RECT& rect = owner->rect_;
-        owner->window_ = CreateWindowExW(0, L"STATIC", L"foreground", WS_POPUP | WS_VISIBLE, rect.left, rect.top,
-                                         rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr,
-                                         nullptr, nullptr);
-        SetForegroundWindow(owner->window_);
-        SetEvent(owner->ready_);
-        MSG message;
-        while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-            DispatchMessageW(&message);
-        }
-        DestroyWindow(owner->window_);
-        return 0;
-    }
-    RECT rect_;
-    HANDLE ready_ = nullptr;
-    HANDLE thread_ = nullptr;
-    DWORD threadId_ = 0;
-    HWND window_ = nullptr;
-};
-
 TEST(RealForegroundWindow, NoticeCentredOverItAndKeptOnTheScreen)
 {
     ASSERT_NE(DocEventDlgModule(), nullptr);
@@ -98,10 +54,10 @@ TEST(RealForegroundWindow, NoticeCentredOverItAndKeptOnTheScreen)
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.name);
-        ForegroundWindow foreground(test.foreground);
+        const ForegroundWindow foreground(test.foreground);
         ASSERT_NE(foreground.window(), nullptr);
         ASSERT_EQ(GetForegroundWindow(), foreground.window());
-        Notice notice(BasicJobStorageRequest());
+        NoticeCall notice{NoticeRequest()};
         ASSERT_NE(notice.dialog(), nullptr);
         RECT dialog{};
         GetWindowRect(notice.dialog(), &dialog);
@@ -124,14 +80,35 @@ TEST(RealForegroundWindow, NoticeCentredOverItAndKeptOnTheScreen)
 const HMONITOR kFakeMonitor = reinterpret_cast<HMONITOR>(static_cast<uintptr_t>(0x5A5A0));
 const HWND kFakeForeground = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x7A7A0));
 
-// What the library is told; read on the dialog's thread.
+constexpr RECT kScreen = {0, 0, 1280, 1024};
+constexpr RECT kSecondScreen = {1280, 0, 2560, 1024};
+constexpr RECT kDialog300x200 = {0, 0, 300, 200};
+
+// What the library is told; read on the dialog's thread. Over() makes a
+// scene of a 300 by 200 dialog and one monitor that is the whole desktop; a
+// row names what differs.
 struct Scene {
     std::optional<RECT> foreground;  // none: its rectangle cannot be read
     std::optional<RECT> dialog;      // none: its rectangle cannot be read
     std::optional<RECT> monitor;     // none: no monitor answers
     std::optional<RECT> desktop;     // none: the desktop window's rectangle cannot be read
-    std::optional<RECT> work = std::nullopt;  // the monitor's work area; none: the whole monitor
+    std::optional<RECT> work;        // the monitor's work area; none: the whole monitor
+
+    Scene Dialog(std::optional<RECT> rect) const { return With(&Scene::dialog, rect); }
+    Scene Monitor(std::optional<RECT> rect) const { return With(&Scene::monitor, rect); }
+    Scene Desktop(std::optional<RECT> rect) const { return With(&Scene::desktop, rect); }
+    Scene Work(RECT rect) const { return With(&Scene::work, rect); }
+
+private:
+    Scene With(std::optional<RECT> Scene::*field, std::optional<RECT> rect) const
+    {
+        Scene scene = *this;
+        scene.*field = rect;
+        return scene;
+    }
 };
+
+Scene Over(std::optional<RECT> foreground) { return Scene{foreground, kDialog300x200, kScreen, kScreen, std::nullopt}; }
 
 Scene g_scene;
 std::atomic<int> g_setWindowPosCalls{0};
@@ -194,33 +171,35 @@ public:
         g_setWindowPosCalls = 0;
         g_setWindowPosFlags = 0;
         g_setWindowPosAfter = reinterpret_cast<HWND>(-1);
-        const HMODULE module = DocEventDlgModule();
-        foreground_.emplace(module, "USER32.dll", "GetForegroundWindow",
-                            reinterpret_cast<const void*>(&FakeGetForegroundWindow));
-        rect_.emplace(module, "USER32.dll", "GetWindowRect", reinterpret_cast<const void*>(&FakeGetWindowRect));
-        monitor_.emplace(module, "USER32.dll", "MonitorFromWindow",
-                         reinterpret_cast<const void*>(&FakeMonitorFromWindow));
-        info_.emplace(module, "USER32.dll", "GetMonitorInfoW", reinterpret_cast<const void*>(&FakeGetMonitorInfoW));
-        position_.emplace(module, "USER32.dll", "SetWindowPos", reinterpret_cast<const void*>(&RecordingSetWindowPos));
-        g_realSetWindowPos = position_->original<SetWindowPosFunction>();
+        const struct {
+            const char* function;
+            const void* replacement;
+        } answers[] = {
+            {"GetForegroundWindow", reinterpret_cast<const void*>(&FakeGetForegroundWindow)},
+            {"GetWindowRect", reinterpret_cast<const void*>(&FakeGetWindowRect)},
+            {"MonitorFromWindow", reinterpret_cast<const void*>(&FakeMonitorFromWindow)},
+            {"GetMonitorInfoW", reinterpret_cast<const void*>(&FakeGetMonitorInfoW)},
+            {"SetWindowPos", reinterpret_cast<const void*>(&RecordingSetWindowPos)},
+        };
+        for (const auto& answer : answers) {
+            overrides_.push_back(
+                std::make_unique<ImportOverride>(DocEventDlgModule(), answer.function, answer.replacement));
+        }
+        g_realSetWindowPos = overrides_.back()->original<SetWindowPosFunction>();  // the last: SetWindowPos
     }
     bool active() const
     {
-        return foreground_->active() && rect_->active() && monitor_->active() && info_->active() &&
-               position_->active();
+        for (const auto& override : overrides_) {
+            if (!override->active()) {
+                return false;
+            }
+        }
+        return true;
     }
 
 private:
-    std::optional<ImportPatch> foreground_;
-    std::optional<ImportPatch> rect_;
-    std::optional<ImportPatch> monitor_;
-    std::optional<ImportPatch> info_;
-    std::optional<ImportPatch> position_;
+    std::vector<std::unique_ptr<ImportOverride>> overrides_;
 };
-
-constexpr RECT kScreen = {0, 0, 1280, 1024};
-constexpr RECT kSecondScreen = {1280, 0, 2560, 1024};
-constexpr RECT kDialog300x200 = {0, 0, 300, 200};
 
 struct PlacementCase {
     const char* name;
@@ -231,9 +210,9 @@ struct PlacementCase {
 // Where the job storage notice ends up in a made-up scene.
 POINT PlaceNotice(const Scene& scene, bool* placed)
 {
-    FakeScreen fake(scene);
+    const FakeScreen fake(scene);
     EXPECT_TRUE(fake.active());
-    Notice notice(BasicJobStorageRequest());
+    NoticeCall notice{NoticeRequest()};
     EXPECT_NE(notice.dialog(), nullptr);
     if (notice.dialog() == nullptr) {
         *placed = false;
@@ -252,33 +231,22 @@ POINT PlaceNotice(const Scene& scene, bool* placed)
 // Where the informational two-sided instructions end up in a made-up scene.
 POINT PlaceInstructions(const Scene& scene, bool* placed)
 {
-    FakeScreen fake(scene);
+    const FakeScreen fake(scene);
     EXPECT_TRUE(fake.active());
-    std::set<HWND> known;
-    for (HWND dialog : ProcessDialogs()) {
-        known.insert(dialog);
-    }
-    DuplexInstructionsRequest request{};
-    SetField(request.helpFilePath, L"C:\\help\\duplex.hlp");
-    DisplayDialogExport()(&request);  // informational: returns at once
-    const HWND dialog = WaitForDialog(0, 10000, known);
-    EXPECT_NE(dialog, nullptr);
-    if (dialog == nullptr) {
+    InstructionsCall instructions{InstructionsRequest()};  // informational: returns at once
+    EXPECT_NE(instructions.dialog(), nullptr);
+    if (instructions.dialog() == nullptr) {
         *placed = false;
         return POINT{};
     }
-    const DWORD threadId = GetWindowThreadProcessId(dialog, nullptr);
-    const HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, threadId);
-    const POINT where = TopLeft(dialog);
+    const POINT where = TopLeft(instructions.dialog());
     *placed = g_setWindowPosCalls > 0;
     if (*placed) {
         EXPECT_EQ(g_setWindowPosFlags.load(), static_cast<UINT>(SWP_NOSIZE | SWP_SHOWWINDOW | SWP_NOOWNERZORDER));
         EXPECT_EQ(g_setWindowPosAfter.load(), HWND_TOP);
     }
-    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    EXPECT_TRUE(WaitForWindowGone(dialog));
-    EXPECT_TRUE(WaitForThreadEnd(thread));
-    CloseHandle(thread);
+    instructions.Command(IDOK);
+    EXPECT_TRUE(instructions.WaitEnded());
     return where;
 }
 
@@ -301,26 +269,22 @@ void ExpectPlacement(const PlacementCase& test, POINT (*place)(const Scene&, boo
 
 // Cases both variants place alike.
 const PlacementCase kCommonCases[] = {
-    {"centred", {RECT{100, 100, 701, 501}, kDialog300x200, kScreen, kScreen}, POINT{250, 200}},
+    {"centred", Over(RECT{100, 100, 701, 501}), POINT{250, 200}},
     // 150 - 50: each half rounded on its own.
-    {"odd foreground", {RECT{0, 0, 301, 301}, RECT{0, 0, 100, 100}, kScreen, kScreen}, POINT{100, 100}},
+    {"odd foreground", Over(RECT{0, 0, 301, 301}).Dialog(RECT{0, 0, 100, 100}), POINT{100, 100}},
     // 150 - 50, not (300 - 101) / 2 = 99.
-    {"odd dialog", {RECT{0, 0, 300, 300}, RECT{0, 0, 101, 101}, kScreen, kScreen}, POINT{100, 100}},
-    {"odd dialog, negative origin", {RECT{-7, -7, 293, 293}, RECT{500, 500, 601, 601}, kScreen, kScreen},
-     POINT{93, 93}},
-    {"past the right and bottom edges", {RECT{1100, 900, 1280, 1024}, kDialog300x200, kScreen, kScreen},
-     POINT{980, 824}},
-    {"past the left and top edges", {RECT{-50, -50, 50, 50}, kDialog300x200, kScreen, kScreen}, POINT{0, 0}},
-    {"second monitor, centred", {RECT{1600, 300, 2201, 701}, kDialog300x200, kSecondScreen, kScreen},
-     POINT{1750, 400}},
-    {"second monitor, pushed to its left edge", {RECT{1280, 0, 1380, 100}, kDialog300x200, kSecondScreen, kScreen},
-     POINT{1280, 0}},
+    {"odd dialog", Over(RECT{0, 0, 300, 300}).Dialog(RECT{0, 0, 101, 101}), POINT{100, 100}},
+    {"odd dialog, negative origin", Over(RECT{-7, -7, 293, 293}).Dialog(RECT{500, 500, 601, 601}), POINT{93, 93}},
+    {"past the right and bottom edges", Over(RECT{1100, 900, 1280, 1024}), POINT{980, 824}},
+    {"past the left and top edges", Over(RECT{-50, -50, 50, 50}), POINT{0, 0}},
+    {"second monitor, centred", Over(RECT{1600, 300, 2201, 701}).Monitor(kSecondScreen), POINT{1750, 400}},
+    {"second monitor, pushed to its left edge", Over(RECT{1280, 0, 1380, 100}).Monitor(kSecondScreen), POINT{1280, 0}},
     {"second monitor, pulled back from its right and bottom edges",
-     {RECT{2400, 950, 2560, 1024}, kDialog300x200, kSecondScreen, kScreen}, POINT{2260, 824}},
+     Over(RECT{2400, 950, 2560, 1024}).Monitor(kSecondScreen), POINT{2260, 824}},
     {"monitor below and left of the first",
-     {RECT{-900, 1100, -800, 1150}, kDialog300x200, RECT{-1024, 1024, 0, 1792}, kScreen}, POINT{-1000, 1025}},
+     Over(RECT{-900, 1100, -800, 1150}).Monitor(RECT{-1024, 1024, 0, 1792}), POINT{-1000, 1025}},
     {"no monitor answers: the desktop window's rectangle",
-     {RECT{700, 500, 800, 600}, kDialog300x200, std::nullopt, RECT{0, 0, 800, 600}}, POINT{500, 400}},
+     Over(RECT{700, 500, 800, 600}).Monitor(std::nullopt).Desktop(RECT{0, 0, 800, 600}), POINT{500, 400}},
 };
 
 TEST(GuardedPlacement, JobStorageNotice)
@@ -331,13 +295,12 @@ TEST(GuardedPlacement, JobStorageNotice)
     }
     const PlacementCase guardedCases[] = {
         // Clamped to the near edge and no further: the far edge is not checked then.
-        {"larger than the monitor", {RECT{0, 0, 100, 100}, kDialog300x200, RECT{0, 0, 200, 150}, kScreen},
-         POINT{0, 0}},
+        {"larger than the monitor", Over(RECT{0, 0, 100, 100}).Monitor(RECT{0, 0, 200, 150}), POINT{0, 0}},
         {"larger than the second monitor",
-         {RECT{1280, 0, 1380, 100}, kDialog300x200, RECT{1280, 0, 1480, 150}, kScreen}, POINT{1280, 0}},
-        {"foreground rectangle unreadable", {std::nullopt, kDialog300x200, kScreen, kScreen}, std::nullopt},
-        {"dialog rectangle unreadable", {RECT{100, 100, 701, 501}, std::nullopt, kScreen, kScreen}, std::nullopt},
-        {"no screen rectangle", {RECT{100, 100, 701, 501}, kDialog300x200, std::nullopt, std::nullopt},
+         Over(RECT{1280, 0, 1380, 100}).Monitor(RECT{1280, 0, 1480, 150}), POINT{1280, 0}},
+        {"foreground rectangle unreadable", Over(std::nullopt), std::nullopt},
+        {"dialog rectangle unreadable", Over(RECT{100, 100, 701, 501}).Dialog(std::nullopt), std::nullopt},
+        {"no screen rectangle", Over(RECT{100, 100, 701, 501}).Monitor(std::nullopt).Desktop(std::nullopt),
          std::nullopt},
     };
     for (const PlacementCase& test : guardedCases) {
@@ -353,10 +316,9 @@ TEST(UnguardedPlacement, InformationalInstructions)
     }
     const PlacementCase unguardedCases[] = {
         // Near edge first, then the far edge on its own: ends before the near edge.
-        {"larger than the monitor", {RECT{0, 0, 100, 100}, kDialog300x200, RECT{0, 0, 200, 150}, kScreen},
-         POINT{-100, -50}},
+        {"larger than the monitor", Over(RECT{0, 0, 100, 100}).Monitor(RECT{0, 0, 200, 150}), POINT{-100, -50}},
         {"larger than the second monitor",
-         {RECT{1280, 0, 1380, 100}, kDialog300x200, RECT{1280, 0, 1480, 150}, kScreen}, POINT{1180, -50}},
+         Over(RECT{1280, 0, 1380, 100}).Monitor(RECT{1280, 0, 1480, 150}), POINT{1180, -50}},
     };
     for (const PlacementCase& test : unguardedCases) {
         ExpectPlacement(test, PlaceInstructions);
@@ -367,7 +329,7 @@ TEST(UnguardedPlacement, PlacedEvenWithoutAForegroundRectangle)
 {
     ASSERT_NE(DocEventDlgModule(), nullptr);
     bool placed = false;
-    const POINT where = PlaceInstructions({std::nullopt, kDialog300x200, kScreen, kScreen}, &placed);
+    const POINT where = PlaceInstructions(Over(std::nullopt), &placed);
     EXPECT_TRUE(placed);
     // Anywhere on the screen will do.
     EXPECT_GE(where.x, 0);
@@ -389,14 +351,13 @@ constexpr RECT kDialog300x1000 = {0, 0, 300, 1000};
 
 const PlacementCase kWorkAreaCases[] = {
     {"taskbar at the bottom: pulled up above it",
-     {RECT{1100, 900, 1280, 1024}, kDialog300x200, kScreen, kScreen, kWorkAboveTaskbar}, POINT{980, 784}},
+     Over(RECT{1100, 900, 1280, 1024}).Work(kWorkAboveTaskbar), POINT{980, 784}},
     {"taskbar at the bottom, foreground above it: centred",
-     {RECT{100, 100, 701, 501}, kDialog300x200, kScreen, kScreen, kWorkAboveTaskbar}, POINT{250, 200}},
+     Over(RECT{100, 100, 701, 501}).Work(kWorkAboveTaskbar), POINT{250, 200}},
     {"taskbar on the left: pushed right of it",
-     {RECT{-50, -50, 50, 50}, kDialog300x200, kScreen, kScreen, kWorkRightOfTaskbar}, POINT{60, 0}},
+     Over(RECT{-50, -50, 50, 50}).Work(kWorkRightOfTaskbar), POINT{60, 0}},
     {"taskbar on the left of the second monitor",
-     {RECT{1280, 0, 1380, 100}, kDialog300x200, kSecondScreen, kScreen, RECT{1340, 0, 2560, 1024}},
-     POINT{1340, 0}},
+     Over(RECT{1280, 0, 1380, 100}).Monitor(kSecondScreen).Work(RECT{1340, 0, 2560, 1024}), POINT{1340, 0}},
 };
 
 TEST(GuardedPlacement, KeptInsideTheWorkArea)
@@ -407,7 +368,7 @@ TEST(GuardedPlacement, KeptInsideTheWorkArea)
     }
     // Taller than the work area: the top edge wins, the bottom is not checked.
     ExpectPlacement({"taller than the work area",
-                     {RECT{0, 0, 100, 100}, kDialog300x1000, kScreen, kScreen, kWorkAboveAndRight}, POINT{60, 0}},
+                     Over(RECT{0, 0, 100, 100}).Dialog(kDialog300x1000).Work(kWorkAboveAndRight), POINT{60, 0}},
                     PlaceNotice);
 }
 
@@ -419,7 +380,7 @@ TEST(UnguardedPlacement, KeptInsideTheWorkArea)
     }
     // Taller than the work area: the top edge first, then the bottom edge.
     ExpectPlacement({"taller than the work area",
-                     {RECT{0, 0, 100, 100}, kDialog300x1000, kScreen, kScreen, kWorkAboveAndRight}, POINT{60, -16}},
+                     Over(RECT{0, 0, 100, 100}).Dialog(kDialog300x1000).Work(kWorkAboveAndRight), POINT{60, -16}},
                     PlaceInstructions);
 }
 

@@ -8,18 +8,19 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
-#include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "common/handles.h"
 #include "common/readingorder.h"
 #include "dialog_probe.h"
 #include "dll_monitor.h"
+#include "export_drivers.h"
 #include "pixels.h"
+#include "requests.h"
 #include "resource.h"
 #include "test_paths.h"
 
@@ -114,6 +115,8 @@ double BestMatch(const Ink& seen, const Ink& text)
     return best;
 }
 
+using UniqueBrush = UniqueHandle<HBRUSH, &DeleteObject>;
+
 // text as the control would lay it out: on a surface of its size, mirrored
 // when it is, with its font and background, in one reading order.
 Ink DrawnLikeControl(HWND control, const std::wstring& text, bool rightToLeft, uint32_t background)
@@ -130,27 +133,25 @@ Ink DrawnLikeControl(HWND control, const std::wstring& text, bool rightToLeft, u
     BITMAPINFO info{};
     info.bmiHeader = {sizeof(BITMAPINFOHEADER), client.right, -client.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP surface = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    Pixels drawn{client.right, client.bottom, {}};
-    const HGDIOBJ previousBitmap = SelectObject(dc, surface);
-    SetLayout(dc, (GetWindowLongW(control, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0 ? LAYOUT_RTL : 0);
+    const UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
+    const UniqueBitmap surface(CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     // Antialiased edges blend with what lies behind them.
-    HBRUSH fill = CreateSolidBrush(RGB(background >> 16, (background >> 8) & 0xFF, background & 0xFF));
-    FillRect(dc, &client, fill);
-    const HGDIOBJ previousFont = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
-    SetBkMode(dc, TRANSPARENT);
-    DrawTextW(dc, text.c_str(), -1, &client, format);
-    GdiFlush();
+    const UniqueBrush fill(CreateSolidBrush(RGB(background >> 16, (background >> 8) & 0xFF, background & 0xFF)));
+    Pixels drawn{client.right, client.bottom, {}};
+    {
+        const SelectedObject selectedSurface(dc.get(), surface.get());
+        SetLayout(dc.get(), (GetWindowLongW(control, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0 ? LAYOUT_RTL : 0);
+        FillRect(dc.get(), &client, fill.get());
+        const SelectedObject selectedFont(dc.get(),
+                                          reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+        SetBkMode(dc.get(), TRANSPARENT);
+        DrawTextW(dc.get(), text.c_str(), -1, &client, format);
+        GdiFlush();
+    }
     const auto* source = static_cast<const uint32_t*>(bits);
     for (size_t i = 0; i < static_cast<size_t>(drawn.width) * drawn.height; ++i) {
         drawn.data.push_back(source[i] & 0x00FFFFFFu);
     }
-    SelectObject(dc, previousFont);
-    SelectObject(dc, previousBitmap);
-    DeleteObject(fill);
-    DeleteObject(surface);
-    DeleteDC(dc);
     return InkOf(drawn, background, true);
 }
 
@@ -215,78 +216,65 @@ const wchar_t kHebrewSentence[] = L"\u05E0\u05D2\u05DE\u05E8 \u05D4\u05E0\u05D9\
 const wchar_t kHebrewName[] = L"\u05EA\u05E7\u05E6\u05D9\u05D1 2025";
 constexpr Order kRtl = Order::RightToLeft;
 constexpr Order kLtr = Order::LeftToRight;
+constexpr LANGID kEnglish = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+constexpr LANGID kArabic = MAKELANGID(LANG_ARABIC, SUBLANG_ARABIC_SAUDI_ARABIA);
+constexpr LANGID kHebrew = MAKELANGID(LANG_HEBREW, SUBLANG_HEBREW_ISRAEL);
 
 const Case kCases[] = {
-    {"Arabic warning", Dialog::Warning, 0x0401, kArabicSentence, nullptr,
+    {"Arabic warning", Dialog::Warning, kArabic, kArabicSentence, nullptr,
      {{IDC_WARNING_MESSAGE, kRtl}, {IDC_WARNING_DONT_SHOW, kRtl}}},
-    {"Arabic warning, Latin message", Dialog::Warning, 0x0401, L"The printer is out of paper.", nullptr,
+    {"Arabic warning, Latin message", Dialog::Warning, kArabic, L"The printer is out of paper.", nullptr,
      {{IDC_WARNING_MESSAGE, kLtr}, {IDC_WARNING_DONT_SHOW, kRtl}}},
-    {"Hebrew warning", Dialog::Warning, 0x040D, kHebrewSentence, nullptr,
+    {"Hebrew warning", Dialog::Warning, kHebrew, kHebrewSentence, nullptr,
      {{IDC_WARNING_MESSAGE, kRtl}, {IDC_WARNING_DONT_SHOW, kRtl}}},
-    {"English warning", Dialog::Warning, 0x0409, L"The printer is out of paper.", nullptr,
+    {"English warning", Dialog::Warning, kEnglish, L"The printer is out of paper.", nullptr,
      {{IDC_WARNING_MESSAGE, kLtr}, {IDC_WARNING_DONT_SHOW, kLtr}}},
-    {"Arabic notice, Latin job name", Dialog::Notice, 0x0401, L"Budget 2025", kArabicLine,
+    {"Arabic notice, Latin job name", Dialog::Notice, kArabic, L"Budget 2025", kArabicLine,
      {{IDC_JOB_HEADING, kRtl}, {IDC_JOB_USER_NAME_LABEL, kRtl}, {IDC_JOB_JOB_NAME_LABEL, kRtl},
       {IDC_JOB_DONT_SHOW, kRtl}, {IDC_JOB_LOCATION_LINE1, kRtl}, {IDC_JOB_LOCATION_LINE2, kLtr},
       {IDC_JOB_JOB_NAME, kLtr, false}}},
     // A mirrored field drew this name as "\u05EA\u05E7\u05E6\u05D9\u05D12025", a Latin one as ")99-1(2025Budget".
-    {"Hebrew notice, Hebrew job name", Dialog::Notice, 0x040D, kHebrewName, L"\u05EA\u05D9\u05E7: \u05D0.",
+    {"Hebrew notice, Hebrew job name", Dialog::Notice, kHebrew, kHebrewName, L"\u05EA\u05D9\u05E7: \u05D0.",
      {{IDC_JOB_HEADING, kRtl}, {IDC_JOB_USER_NAME_LABEL, kRtl}, {IDC_JOB_DONT_SHOW, kRtl},
       {IDC_JOB_LOCATION_LINE1, kRtl}, {IDC_JOB_LOCATION_LINE2, kLtr}, {IDC_JOB_JOB_NAME, kRtl, false}}},
-    {"English notice", Dialog::Notice, 0x0409, L"Budget 2025", L"Folder: Finance.",
+    {"English notice", Dialog::Notice, kEnglish, L"Budget 2025", L"Folder: Finance.",
      {{IDC_JOB_HEADING, kLtr}, {IDC_JOB_USER_NAME_LABEL, kLtr}, {IDC_JOB_DONT_SHOW, kLtr},
       {IDC_JOB_LOCATION_LINE1, kLtr}, {IDC_JOB_JOB_NAME, kLtr, false}}},
-    {"Arabic instructions", Dialog::Instructions, 0x0401, nullptr, nullptr,
+    {"Arabic instructions", Dialog::Instructions, kArabic, nullptr, nullptr,
      {{IDC_DUPLEX_INTRODUCTION, kRtl}, {IDC_DUPLEX_STEP1_NUMBER, kRtl}, {IDC_DUPLEX_STEP1_TEXT, kRtl},
       {IDC_DUPLEX_STEP3_NUMBER, kRtl}, {IDC_DUPLEX_STEP3_TEXT, kRtl}}},
-    {"English instructions", Dialog::Instructions, 0x0409, nullptr, nullptr,
+    {"English instructions", Dialog::Instructions, kEnglish, nullptr, nullptr,
      {{IDC_DUPLEX_INTRODUCTION, kLtr}, {IDC_DUPLEX_STEP1_NUMBER, kLtr}, {IDC_DUPLEX_STEP3_TEXT, kLtr}}},
 };
 
 TEST(ReadingOrder, EachControlIsDrawnInTheOrderOfItsText)
 {
     ASSERT_NE(DocEventDlgModule(), nullptr);
-    const std::wstring library = BinPath(L"doceventdlg-strings.dll");
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.name);
         std::printf("  %s\n", c.name);
         const UserLanguageOverride language(DocEventDlgModule(), c.language);
         ASSERT_TRUE(language.active());
-        const std::vector<HWND> open = ProcessDialogs();
-        auto warning = std::make_unique<WarningDialogRequest>();
-        std::unique_ptr<BackgroundCall> warningCall;
+        // Each dialog with the sample library's strings.
+        std::optional<WarningCall> warning;
+        std::optional<NoticeCall> notice;
+        std::optional<InstructionsCall> instructions;
+        const DialogDriver* shown = nullptr;
         if (c.dialog == Dialog::Warning) {
-            warning->showDialog = 1;
-            warning->titleStringId = 3000;
-            warning->okStringId = 849;
-            warning->cancelStringId = 3001;
-            warning->thirdButtonStringId = 3002;
-            warning->showCheckBox = 1;
-            SetField(warning->messageText, c.data);
-            SetField(warning->resourceLibraryPath, library);
-            warningCall = std::make_unique<BackgroundCall>(
-                [record = warning.get()] { return static_cast<intptr_t>(ShowWarningDialogExport()(record)); });
+            shown = &warning.emplace(WarningRequest().Message(c.data));
         } else if (c.dialog == Dialog::Notice) {
-            JobStorageRequest request{};
-            SetField(request.userName, L"akhan");
-            SetField(request.jobName, c.data);
-            SetField(request.locationLine1, c.locationLine);
-            SetField(request.locationLine2, L"Printer: Office 3 (Room 214).");
-            SetField(request.resourceLibraryPath, library);
-            request.rangeSuffixFlag1 = request.rangeSuffixFlag2 = 1;
-            ASSERT_NE(JobStorageDialogExport()(&request), nullptr);
+            shown = &notice.emplace(NoticeRequest()
+                                        .UserName(L"akhan")
+                                        .JobName(c.data)
+                                        .Location(1, c.locationLine)
+                                        .Location(2, L"Printer: Office 3 (Room 214).")
+                                        .Location(3, L"")
+                                        .RangeSuffix(1, 1));
+            ASSERT_NE(notice->returned(), nullptr);
         } else {
-            DuplexInstructionsRequest request{};
-            SetField(request.resourceLibraryPath, library);
-            request.step1BitmapId = 105;
-            request.step1StringId = 3150;
-            request.step2BitmapId = 147;
-            request.step2StringId = 3151;
-            request.step3BitmapId = 154;
-            request.step3StringId = 3152;
-            DisplayDialogExport()(&request);
+            shown = &instructions.emplace(InstructionsRequest());
         }
-        const HWND dialog = WaitForDialog(0, 10000, std::set<HWND>(open.begin(), open.end()));
+        const HWND dialog = shown->dialog();
         ASSERT_NE(dialog, nullptr);
         // The dialog's thread has painted everything and waits before the
         // checks start: its own first paint would otherwise erase a control
@@ -294,14 +282,14 @@ TEST(ReadingOrder, EachControlIsDrawnInTheOrderOfItsText)
         // would lay out text while that thread does (Wine 8's Uniscribe caches
         // are not safe for two threads that fill them at once: a crash in
         // gdi32's script cache, or a lock left held).
-        WaitUntilPainted(dialog);
+        shown->WaitPainted();
         for (const Check& check : c.checks) {
             ExpectDrawnOrder(dialog, check);
         }
-        PostMessageW(dialog, WM_CLOSE, 0, 0);
+        shown->Post(WM_CLOSE);
         EXPECT_TRUE(WaitForWindowGone(dialog));
-        if (warningCall != nullptr) {
-            EXPECT_TRUE(warningCall->Wait());
+        if (warning) {
+            EXPECT_TRUE(warning->WaitEnded());
         }
     }
 }

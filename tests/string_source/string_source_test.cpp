@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/handles.h"
 #include "common/resourcestrings.h"
 #include "import_patch.h"
 #include "dll_monitor.h"
@@ -76,21 +77,13 @@ Lookup Find(HMODULE module, uint32_t id, size_t capacity = kTextBufferUnits)
 class Library {
 public:
     Library(const wchar_t* file, DWORD flags = kImageResource)
-        : handle_(LoadLibraryExW(BinPath(file).c_str(), nullptr, flags))
+        : module_(LoadLibraryExW(BinPath(file).c_str(), nullptr, flags))
     {
     }
-    ~Library()
-    {
-        if (handle_ != nullptr) {
-            FreeLibrary(handle_);
-        }
-    }
-    Library(const Library&) = delete;
-    Library& operator=(const Library&) = delete;
-    HMODULE get() const { return handle_; }
+    HMODULE get() const { return module_.get(); }
 
 private:
-    HMODULE handle_;
+    UniqueModule module_;
 };
 
 // Counts the program's FindResourceExW calls; optionally makes every one
@@ -478,6 +471,9 @@ TEST_F(StringSourceTest, SecondLoadKeepsTheFirstLibrary)
     EXPECT_STREQ(buffer, L"Seven");
 }
 
+using UniqueFile = UniqueHandle<HANDLE, &CloseHandle>;
+using UniqueWindow = UniqueHandle<HWND, &DestroyWindow>;
+
 // A text file that is not a loadable image, removed at the end of the test.
 class TextFile {
 public:
@@ -488,11 +484,11 @@ public:
         GetTempPathW(MAX_PATH, folder);
         GetTempFileNameW(folder, L"str", 0, path);
         path_ = path;
-        const HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        const HANDLE created = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        const UniqueFile file(created != INVALID_HANDLE_VALUE ? created : nullptr);
         const char text[] = "not a module\r\n";
         DWORD written = 0;
-        WriteFile(file, text, sizeof text - 1, &written, nullptr);
-        CloseHandle(file);
+        WriteFile(file.get(), text, sizeof text - 1, &written, nullptr);
     }
     ~TextFile() { DeleteFileW(path_.c_str()); }
     const std::wstring& path() const { return path_; }
@@ -516,7 +512,8 @@ TEST_F(StringSourceTest, UnloadableLibraryLeavesLookupsToTheFallbacks)
         {"folder", folder.c_str()},
         {"empty path", L""},
     };
-    const HWND window = CreateWindowW(L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    const UniqueWindow owned(CreateWindowW(L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr));
+    const HWND window = owned.get();
     ASSERT_NE(window, nullptr);
     for (const PathCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -536,7 +533,6 @@ TEST_F(StringSourceTest, UnloadableLibraryLeavesLookupsToTheFallbacks)
         strings.LoadResourceLibrary(BinPath(L"strings-english.dll").c_str());
         EXPECT_NE(strings.resourceLibrary.get(), nullptr);
     }
-    DestroyWindow(window);
 }
 
 TEST_F(StringSourceTest, DestructionReleasesOnlyALoadedLibrary)
@@ -568,7 +564,8 @@ TEST_F(StringSourceTest, SetLocalizedTextShowsTheStringOrTheCutFallback)
     ResourceStrings strings;
     strings.LoadResourceLibrary(BinPath(L"strings-english.dll").c_str());
     ASSERT_NE(strings.resourceLibrary.get(), nullptr);
-    const HWND window = CreateWindowW(L"STATIC", L"before", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    const UniqueWindow owned(CreateWindowW(L"STATIC", L"before", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr));
+    const HWND window = owned.get();
     ASSERT_NE(window, nullptr);
 
     const std::wstring fallback255(255, L'f');
@@ -600,7 +597,6 @@ TEST_F(StringSourceTest, SetLocalizedTextShowsTheStringOrTheCutFallback)
         const int length = GetWindowTextW(window, shown, 512);
         EXPECT_EQ(std::wstring(shown, static_cast<size_t>(length)), c.shown);
     }
-    DestroyWindow(window);
 }
 
 // --- Against the platform's own string loader --------------------------------

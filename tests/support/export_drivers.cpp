@@ -1,10 +1,22 @@
 #include "export_drivers.h"
 
+#include <utility>
+
 #include "test_paths.h"
 
 namespace {
 
 using ShowWarningExFunction = int32_t(WINAPI*)(const WarningDialogRequest*, int32_t*);
+
+// An export of library; null: the copy the program keeps loaded.
+template <class Function>
+Function ExportOf(HMODULE library, const char* name)
+{
+    if (library == nullptr) {
+        library = DocEventDlgModule();
+    }
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+}
 
 ShowWarningExFunction ShowWarningDialogExExport()
 {
@@ -95,7 +107,12 @@ intptr_t WarningCall::Result(DWORD timeoutMs) { return call_->Wait(timeoutMs) ? 
 bool WarningCall::finished() const { return call_->finished(); }
 
 NoticeCall::NoticeCall(const JobStorageRequest& request, bool waitForDialog)
-    : returned_(JobStorageDialogExport()(&request))
+    : NoticeCall(nullptr, request, waitForDialog)
+{
+}
+
+NoticeCall::NoticeCall(HMODULE library, const JobStorageRequest& request, bool waitForDialog)
+    : returned_(ExportOf<JobStorageDialogFunction>(library, "VJobStorageDialog")(&request))
 {
     // The returned handle is the library's and may be closed at any thread's
     // end: the thread's ID is read from it at once, and the driver waits on
@@ -137,16 +154,46 @@ bool NoticeCall::Close() const
 }
 
 InstructionsCall::InstructionsCall(const DuplexInstructionsRequest& request, bool waitForDialog)
-    : own_(std::make_unique<DuplexInstructionsRequest>(request)), known_(OpenDialogs())
+    : own_(std::make_unique<DuplexInstructionsRequest>(request))
 {
-    if (request.waitForContinue != 0) {
-        call_ = std::make_unique<BackgroundCall>([record = own_.get()] {
-            DisplayDialogExport()(record);
+    Start(nullptr, own_.get(), nullptr, waitForDialog);
+}
+
+InstructionsCall::InstructionsCall(HMODULE library, const DuplexInstructionsRequest& request, bool waitForDialog)
+    : own_(std::make_unique<DuplexInstructionsRequest>(request))
+{
+    Start(library, own_.get(), nullptr, waitForDialog);
+}
+
+InstructionsCall::InstructionsCall(const DuplexInstructionsRequest* callerRecord, bool waitForDialog)
+{
+    Start(nullptr, callerRecord, nullptr, waitForDialog);
+}
+
+InstructionsCall::InstructionsCall(const DuplexInstructionsRequest& request, AroundCall around)
+    : own_(std::make_unique<DuplexInstructionsRequest>(request))
+{
+    Start(nullptr, own_.get(), std::move(around), true);
+}
+
+void InstructionsCall::Start(HMODULE library, const DuplexInstructionsRequest* record, AroundCall around,
+                             bool waitForDialog)
+{
+    known_ = OpenDialogs();
+    const DisplayDialogFunction display = ExportOf<DisplayDialogFunction>(library, "VDisplayDialog");
+    if (record->waitForContinue != 0) {
+        call_ = std::make_unique<BackgroundCall>([record, display, around = std::move(around)] {
+            const auto callExport = [record, display] { display(record); };
+            if (around) {
+                around(callExport);
+            } else {
+                callExport();
+            }
             return intptr_t{0};
         });
         threadId_ = call_->threadId();
     } else {
-        DisplayDialogExport()(own_.get());
+        display(record);
     }
     if (waitForDialog) {
         WaitDialog();

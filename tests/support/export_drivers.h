@@ -7,7 +7,9 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "dialog_probe.h"
@@ -67,6 +69,8 @@ public:
 
     // The export's result, or kStillOpen when it has not returned in time.
     intptr_t Result(DWORD timeoutMs = 30000);
+    // Whether the export has returned, and so its dialog gone, within timeoutMs.
+    bool WaitEnded(DWORD timeoutMs = 30000) { return Result(timeoutMs) != kStillOpen; }
     // IShowWarningDialogEx's answer for the check box, once it has returned.
     int32_t ticked() const { return ticked_; }
     bool finished() const;
@@ -84,6 +88,8 @@ private:
 class NoticeCall : public DialogDriver {
 public:
     explicit NoticeCall(const JobStorageRequest& request, bool waitForDialog = true);
+    // The export of a copy of the library the test loaded itself.
+    NoticeCall(HMODULE library, const JobStorageRequest& request, bool waitForDialog = true);
     ~NoticeCall();
 
     HANDLE returned() const { return returned_; }  // the library's; tested against null only
@@ -105,6 +111,16 @@ private:
 class InstructionsCall : public DialogDriver {
 public:
     explicit InstructionsCall(const DuplexInstructionsRequest& request, bool waitForDialog = true);
+    // The export of a copy of the library the test loaded itself.
+    InstructionsCall(HMODULE library, const DuplexInstructionsRequest& request, bool waitForDialog = true);
+    // The export is given callerRecord itself, which the test may change or
+    // release once an informational call has returned.
+    InstructionsCall(const DuplexInstructionsRequest* callerRecord, bool waitForDialog);
+    // Waiting mode, for a case that must prepare the thread that calls the
+    // export (a message hook of its own): around runs on that thread and
+    // calls the export itself.
+    using AroundCall = std::function<void(const std::function<void()>& callExport)>;
+    InstructionsCall(const DuplexInstructionsRequest& request, AroundCall around);
     ~InstructionsCall();
 
     bool waiting() const { return call_ != nullptr; }
@@ -119,6 +135,7 @@ public:
     bool Close();
 
 private:
+    void Start(HMODULE library, const DuplexInstructionsRequest* record, AroundCall around, bool waitForDialog);
     std::unique_ptr<DuplexInstructionsRequest> own_;
     std::unique_ptr<BackgroundCall> call_;
     std::set<HWND> known_;

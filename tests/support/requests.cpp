@@ -165,6 +165,22 @@ InstructionsRequest& InstructionsRequest::Pictures(uint32_t step1, uint32_t step
     return *this;
 }
 
+InstructionsRequest& InstructionsRequest::StepText(int step, uint32_t stringId)
+{
+    switch (step) {
+    case 1:
+        record_.step1StringId = stringId;
+        break;
+    case 2:
+        record_.step2StringId = stringId;
+        break;
+    default:
+        record_.step3StringId = stringId;
+        break;
+    }
+    return *this;
+}
+
 InstructionsRequest& InstructionsRequest::Reserved(uint32_t value)
 {
     record_.reserved = value;

@@ -70,6 +70,7 @@ public:
     InstructionsRequest& EvenPagesFirst(uint32_t value = 1);
     InstructionsRequest& Step(int step, uint32_t bitmapId, uint32_t stringId);  // step 1 to 3
     InstructionsRequest& Pictures(uint32_t step1, uint32_t step2, uint32_t step3);
+    InstructionsRequest& StepText(int step, uint32_t stringId);  // step 1 to 3
     InstructionsRequest& Reserved(uint32_t value);
     InstructionsRequest& Library(const std::wstring& path);
     InstructionsRequest& HelpFile(const std::wstring& path);
