@@ -142,6 +142,12 @@ struct DialogTemplates {
 INT_PTR RunModalDialog(const ResourceStrings& strings, DialogTemplates templates, DialogOwner owner,
                        DLGPROC procedure, void* state);
 
+// Sent to a dialog's own procedure after its DPI changed (it moved to a
+// monitor of another scale, or the scale changed) and the library has laid
+// it out again: wParam the new DPI, lParam the dialog's font at that DPI, from
+// which the dialog makes what fonts of its own it has.
+constexpr UINT kDialogDpiChanged = WM_APP + 0x0100;
+
 // How every dialog of the library ends, in place of EndDialog: gives its
 // owner back its input first (without waiting for an owner's thread that
 // does not answer), then ends the dialog with result.

@@ -413,8 +413,8 @@ void PaintIllustration(const PictureFrame& shown, HINSTANCE instance)
     FillRect(paint.get(), &client, GetSysColorBrush(COLOR_BTNFACE));
 
     const UniqueMemoryDc memory(CreateCompatibleDC(paint.get()));
-    // Each picture is its table size times the dialog's scale.
-    const int dpi = DeviceDpi(paint.get());
+    // Each picture is its table size times the scale of the frame's own DPI.
+    const int dpi = WindowDpi(frame);
     const PictureSource source = LoadPicture(instance, LOWORD(bitmapId), dpi);
     const UniqueBitmap& bitmap = source.bitmap;
     if (!memory || !bitmap) {

@@ -79,21 +79,22 @@ void SetJobNameText(const JobStorageRequest& request, HWND control)
     SetWindowTextW(control, text);
 }
 
-void MakeBoldFont(JobStorageState& state, HWND window)
+// The heading and the two names in bold: a bold copy of base (the dialog's
+// font) for them, which replaces the one they had, if any.
+void MakeBoldFont(JobStorageState& state, HWND window, HFONT base)
 {
-    const auto dialogFont = reinterpret_cast<HFONT>(SendDlgItemMessageW(window, IDC_JOB_USER_NAME, WM_GETFONT, 0, 0));
-    if (dialogFont == nullptr) {
+    if (base == nullptr) {
         return;  // the fields keep the dialog font
     }
     LOGFONTW font{};
-    GetObjectW(dialogFont, sizeof(font), &font);
-    state.boldFont.reset(CreateFontW(font.lfHeight, font.lfWidth, font.lfEscapement, font.lfOrientation, FW_BOLD,
-                                     font.lfItalic, font.lfUnderline, font.lfStrikeOut, font.lfCharSet,
-                                     font.lfOutPrecision, font.lfClipPrecision, font.lfQuality,
-                                     font.lfPitchAndFamily, font.lfFaceName));
+    GetObjectW(base, sizeof(font), &font);
+    UniqueFont bold(CreateFontW(font.lfHeight, font.lfWidth, font.lfEscapement, font.lfOrientation, FW_BOLD,
+                                font.lfItalic, font.lfUnderline, font.lfStrikeOut, font.lfCharSet, font.lfOutPrecision,
+                                font.lfClipPrecision, font.lfQuality, font.lfPitchAndFamily, font.lfFaceName));
     for (const int field : kBoldFields) {
-        SendDlgItemMessageW(window, field, WM_SETFONT, reinterpret_cast<WPARAM>(state.boldFont.get()), 0);
+        SendDlgItemMessageW(window, field, WM_SETFONT, reinterpret_cast<WPARAM>(bold.get()), 0);
     }
+    state.boldFont = std::move(bold);  // the one before goes now that no field has it
 }
 
 void SetJobStorageTexts(JobStorageState& state, HWND window);
@@ -171,6 +172,13 @@ INT_PTR CALLBACK JobStorageDialogProc(HWND window, UINT message, WPARAM wParam, 
         return InitializeJobStorageDialog(window, reinterpret_cast<JobStorageState*>(lParam));
     case WM_COMMAND:
         return OnJobStorageCommand(window, wParam);
+    case kDialogDpiChanged:
+        // The bold fields follow the dialog's font to its new DPI.
+        if (auto* state = reinterpret_cast<JobStorageState*>(GetWindowLongPtrW(window, DWLP_USER))) {
+            MakeBoldFont(*state, window, reinterpret_cast<HFONT>(lParam));
+            RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+        }
+        return TRUE;
     case WM_CLOSE:
         // Closing is not OK: the preference stays as it was.
         EndModalDialog(window, IDOK);
@@ -191,7 +199,8 @@ void SetJobStorageTexts(JobStorageState& state, HWND window)
     for (const int field : kBoldFields) {
         SendDlgItemMessageW(window, field, kSetBackgroundColor, 0, static_cast<LPARAM>(GetSysColor(COLOR_BTNFACE)));
     }
-    MakeBoldFont(state, window);
+    MakeBoldFont(state, window,
+                 reinterpret_cast<HFONT>(SendDlgItemMessageW(window, IDC_JOB_USER_NAME, WM_GETFONT, 0, 0)));
     for (const LocalizedText& text : kJobStorageTexts) {
         const HWND target = text.controlId == 0 ? window : GetDlgItem(window, text.controlId);
         state.strings.SetLocalizedText(text.stringId, target, text.fallback);

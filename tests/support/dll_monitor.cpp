@@ -18,6 +18,7 @@ struct DllMonitor::Shared {
     std::vector<LibraryLoad> loads;
     std::vector<HANDLE> closedHandles;
     std::vector<StartedThread> startedThreads;
+    std::vector<WORD> loadedBitmaps;
     int strayCloses = 0;
     std::map<std::string, const void*> exportAnswers;  // GetProcAddress by name, answered by the test
     int userLanguage = -1;  // the answer to GetUserDefaultUILanguage; -1: the platform's
@@ -81,6 +82,7 @@ struct DllMonitor::Shared {
         std::vector<HelpCall>().swap(helpCalls);
         std::vector<LibraryLoad>().swap(loads);
         std::vector<HANDLE>().swap(closedHandles);
+        std::vector<WORD>().swap(loadedBitmaps);
         for (const StartedThread& thread : startedThreads) {
             CloseHandle(thread.handle);
         }
@@ -220,6 +222,16 @@ HFONT WINAPI MonitoredCreateFontW(int height, int width, int escapement, int ori
     return font;
 }
 
+HFONT WINAPI MonitoredCreateFontIndirectW(const LOGFONTW* font)
+{
+    if (g_shared.Call(Api::CreateFontW)) {
+        return nullptr;
+    }
+    const HFONT made = CreateFontIndirectW(font);
+    g_shared.Add(Owned::Font, made);
+    return made;
+}
+
 BOOL WINAPI MonitoredDeleteObject(HGDIOBJ object)
 {
     if (!g_shared.Remove(Owned::Font, object)) {
@@ -236,6 +248,10 @@ HBITMAP WINAPI MonitoredLoadBitmapW(HINSTANCE instance, LPCWSTR name)
     }
     const HBITMAP bitmap = LoadBitmapW(instance, name);
     g_shared.Add(Owned::Bitmap, bitmap);
+    if (IS_INTRESOURCE(name)) {
+        std::lock_guard<std::mutex> guard(g_shared.lock);
+        g_shared.loadedBitmaps.push_back(static_cast<WORD>(reinterpret_cast<ULONG_PTR>(name)));
+    }
     return bitmap;
 }
 
@@ -535,6 +551,7 @@ const Replacement kReplacements[] = {
     {"CreateThread", reinterpret_cast<const void*>(&MonitoredCreateThread)},
     {"CloseHandle", reinterpret_cast<const void*>(&MonitoredCloseHandle)},
     {"CreateFontW", reinterpret_cast<const void*>(&MonitoredCreateFontW)},
+    {"CreateFontIndirectW", reinterpret_cast<const void*>(&MonitoredCreateFontIndirectW)},
     {"DeleteObject", reinterpret_cast<const void*>(&MonitoredDeleteObject)},
     {"LoadBitmapW", reinterpret_cast<const void*>(&MonitoredLoadBitmapW)},
     {"CreateCompatibleDC", reinterpret_cast<const void*>(&MonitoredCreateCompatibleDC)},
@@ -749,6 +766,12 @@ int DllMonitor::StrayCloses() const
 {
     std::lock_guard<std::mutex> guard(g_shared.lock);
     return g_shared.strayCloses;
+}
+
+std::vector<WORD> DllMonitor::LoadedBitmaps() const
+{
+    std::lock_guard<std::mutex> guard(g_shared.lock);
+    return g_shared.loadedBitmaps;
 }
 
 void DllMonitor::AnswerExport(const char* name, const void* function)

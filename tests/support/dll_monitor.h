@@ -127,6 +127,8 @@ public:
     int StrayCloses() const;
 
     std::vector<StartedThread> StartedThreads() const;
+    // The resource IDs of the bitmaps the library loaded, in order.
+    std::vector<WORD> LoadedBitmaps() const;
 
     // Answers the library's GetProcAddress for name, from any module, with
     // function: a stand-in of the test's, or null for a platform without it.
