@@ -6,10 +6,25 @@ namespace {
 
 using ShowWarningExFunction = int32_t(WINAPI*)(const WarningDialogRequest*, int32_t*);
 
-ShowWarningExFunction ShowWarningDialogExExport()
+template <class Function>
+Function ExportOf(HMODULE library, const char* name)
 {
-    return reinterpret_cast<ShowWarningExFunction>(
-        reinterpret_cast<void*>(GetProcAddress(DocEventDlgModule(), "IShowWarningDialogEx")));
+    return reinterpret_cast<Function>(
+        reinterpret_cast<void*>(GetProcAddress(library != nullptr ? library : DocEventDlgModule(), name)));
+}
+
+// Runs the caller's code around one export call, on the calling thread.
+template <class Call>
+auto AroundCall(const CallOptions& options, Call call)
+{
+    if (options.before) {
+        options.before();
+    }
+    const auto result = call();
+    if (options.after) {
+        options.after();
+    }
+    return result;
 }
 
 std::set<HWND> OpenDialogs()
@@ -31,6 +46,13 @@ void EndIfOpen(HWND dialog)
         PostMessageW(dialog, WM_CLOSE, 0, 0);
         WaitForWindowGone(dialog, 30000);
     }
+}
+
+CallOptions Waiting(bool waitForDialog)
+{
+    CallOptions options;
+    options.waitForDialog = waitForDialog;
+    return options;
 }
 
 }  // namespace
@@ -55,29 +77,40 @@ void DialogDriver::Post(UINT message, WPARAM wParam, LPARAM lParam) const
 bool DialogDriver::StillOpenAfterPosting() const { return WaitUntilPostedHandled(dialog_) && IsWindow(dialog_); }
 
 WarningCall::WarningCall(const WarningDialogRequest& request, WarningExport which, bool waitForDialog)
+    : WarningCall(request, which, Waiting(waitForDialog))
+{
+}
+
+WarningCall::WarningCall(const WarningDialogRequest& request, WarningExport which, const CallOptions& options)
     : own_(std::make_unique<WarningDialogRequest>(request))
 {
-    Start(own_.get(), which);
-    if (waitForDialog) {
-        WaitDialog();
-    }
+    Start(own_.get(), which, options);
 }
 
 WarningCall::WarningCall(const WarningDialogRequest* callerRecord, WarningExport which)
+    : WarningCall(callerRecord, which, CallOptions{})
 {
-    Start(callerRecord, which);
-    WaitDialog();
 }
 
-void WarningCall::Start(const WarningDialogRequest* record, WarningExport which)
+WarningCall::WarningCall(const WarningDialogRequest* callerRecord, WarningExport which, const CallOptions& options)
 {
-    call_ = std::make_unique<BackgroundCall>([this, record, which]() -> intptr_t {
-        if (which == WarningExport::Plain) {
-            return ShowWarningDialogExport()(record);
-        }
-        return ShowWarningDialogExExport()(record, &ticked_);
+    Start(callerRecord, which, options);
+}
+
+void WarningCall::Start(const WarningDialogRequest* record, WarningExport which, const CallOptions& options)
+{
+    call_ = std::make_unique<BackgroundCall>([this, record, which, options]() -> intptr_t {
+        return AroundCall(options, [&]() -> intptr_t {
+            if (which == WarningExport::Plain) {
+                return ExportOf<ShowWarningDialogFunction>(options.library, "IShowWarningDialog")(record);
+            }
+            return ExportOf<ShowWarningExFunction>(options.library, "IShowWarningDialogEx")(record, &ticked_);
+        });
     });
     threadId_ = call_->threadId();
+    if (options.waitForDialog) {
+        WaitDialog();
+    }
 }
 
 WarningCall::~WarningCall()
@@ -95,7 +128,18 @@ intptr_t WarningCall::Result(DWORD timeoutMs) { return call_->Wait(timeoutMs) ? 
 bool WarningCall::finished() const { return call_->finished(); }
 
 NoticeCall::NoticeCall(const JobStorageRequest& request, bool waitForDialog)
-    : returned_(JobStorageDialogExport()(&request))
+    : NoticeCall(&request, Waiting(waitForDialog))
+{
+}
+
+NoticeCall::NoticeCall(const JobStorageRequest& request, const CallOptions& options) : NoticeCall(&request, options)
+{
+}
+
+NoticeCall::NoticeCall(const JobStorageRequest* callerRecord, const CallOptions& options)
+    : returned_(AroundCall(options, [&] {
+          return ExportOf<JobStorageDialogFunction>(options.library, "VJobStorageDialog")(callerRecord);
+      }))
 {
     // The returned handle is the library's and may be closed at any thread's
     // end: the thread's ID is read from it at once, and the driver waits on
@@ -104,7 +148,7 @@ NoticeCall::NoticeCall(const JobStorageRequest& request, bool waitForDialog)
         threadId_ = GetThreadId(returned_);
         thread_ = OpenThread(SYNCHRONIZE | THREAD_QUERY_LIMITED_INFORMATION, FALSE, threadId_);
     }
-    if (waitForDialog && threadId_ != 0) {
+    if (options.waitForDialog && threadId_ != 0) {
         WaitDialog();
     }
 }
@@ -137,18 +181,38 @@ bool NoticeCall::Close() const
 }
 
 InstructionsCall::InstructionsCall(const DuplexInstructionsRequest& request, bool waitForDialog)
+    : InstructionsCall(request, Waiting(waitForDialog))
+{
+}
+
+InstructionsCall::InstructionsCall(const DuplexInstructionsRequest& request, const CallOptions& options)
     : own_(std::make_unique<DuplexInstructionsRequest>(request)), known_(OpenDialogs())
 {
-    if (request.waitForContinue != 0) {
-        call_ = std::make_unique<BackgroundCall>([record = own_.get()] {
-            DisplayDialogExport()(record);
+    Start(own_.get(), options);
+}
+
+InstructionsCall::InstructionsCall(const DuplexInstructionsRequest* callerRecord, const CallOptions& options)
+    : known_(OpenDialogs())
+{
+    Start(callerRecord, options);
+}
+
+void InstructionsCall::Start(const DuplexInstructionsRequest* record, const CallOptions& options)
+{
+    const auto display = ExportOf<DisplayDialogFunction>(options.library, "VDisplayDialog");
+    const auto call = [display, record, options] {
+        return AroundCall(options, [&] {
+            display(record);
             return intptr_t{0};
         });
+    };
+    if (record != nullptr && record->waitForContinue != 0) {
+        call_ = std::make_unique<BackgroundCall>(call);
         threadId_ = call_->threadId();
     } else {
-        DisplayDialogExport()(own_.get());
+        call();
     }
-    if (waitForDialog) {
+    if (options.waitForDialog) {
         WaitDialog();
     }
 }

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -15,6 +16,16 @@
 
 // The result of a call that has not returned in time.
 constexpr intptr_t kStillOpen = 0x7EADBEEF;
+
+// How a driver calls its export, where the defaults do not suit.
+struct CallOptions {
+    bool waitForDialog = true;
+    HMODULE library = nullptr;  // null: the program's library (DocEventDlgModule())
+    // Run on the thread that calls the export, just before and just after the
+    // call (an activation context of the host's, for example).
+    std::function<void()> before;
+    std::function<void()> after;
+};
 
 // What every driver does with its dialog.
 class DialogDriver {
@@ -60,9 +71,11 @@ class WarningCall : public DialogDriver {
 public:
     explicit WarningCall(const WarningDialogRequest& request, WarningExport which = WarningExport::Plain,
                          bool waitForDialog = true);
-    // The export is given callerRecord itself, which the test may change or
-    // release while the dialog is open.
+    WarningCall(const WarningDialogRequest& request, WarningExport which, const CallOptions& options);
+    // The export is given callerRecord itself (null among them), which the
+    // test may change or release while the dialog is open.
     WarningCall(const WarningDialogRequest* callerRecord, WarningExport which);
+    WarningCall(const WarningDialogRequest* callerRecord, WarningExport which, const CallOptions& options);
     ~WarningCall();
 
     // The export's result, or kStillOpen when it has not returned in time.
@@ -73,7 +86,7 @@ public:
     HWND WaitDialog(DWORD timeoutMs = 30000);
 
 private:
-    void Start(const WarningDialogRequest* record, WarningExport which);
+    void Start(const WarningDialogRequest* record, WarningExport which, const CallOptions& options);
     std::unique_ptr<WarningDialogRequest> own_;
     int32_t ticked_ = -1;
     std::unique_ptr<BackgroundCall> call_;
@@ -84,6 +97,9 @@ private:
 class NoticeCall : public DialogDriver {
 public:
     explicit NoticeCall(const JobStorageRequest& request, bool waitForDialog = true);
+    NoticeCall(const JobStorageRequest& request, const CallOptions& options);
+    // The export is given callerRecord itself (null among them).
+    NoticeCall(const JobStorageRequest* callerRecord, const CallOptions& options);
     ~NoticeCall();
 
     HANDLE returned() const { return returned_; }  // the library's; tested against null only
@@ -105,6 +121,10 @@ private:
 class InstructionsCall : public DialogDriver {
 public:
     explicit InstructionsCall(const DuplexInstructionsRequest& request, bool waitForDialog = true);
+    InstructionsCall(const DuplexInstructionsRequest& request, const CallOptions& options);
+    // The export is given callerRecord itself (null among them, which has no
+    // mode: it is called on the test's thread).
+    InstructionsCall(const DuplexInstructionsRequest* callerRecord, const CallOptions& options);
     ~InstructionsCall();
 
     bool waiting() const { return call_ != nullptr; }
@@ -119,6 +139,7 @@ public:
     bool Close();
 
 private:
+    void Start(const DuplexInstructionsRequest* record, const CallOptions& options);
     std::unique_ptr<DuplexInstructionsRequest> own_;
     std::unique_ptr<BackgroundCall> call_;
     std::set<HWND> known_;
