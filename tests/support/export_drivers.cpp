@@ -104,7 +104,8 @@ void WarningCall::Start(const WarningDialogRequest* record, WarningExport which,
             if (which == WarningExport::Plain) {
                 return ExportOf<ShowWarningDialogFunction>(options.library, "IShowWarningDialog")(record);
             }
-            return ExportOf<ShowWarningExFunction>(options.library, "IShowWarningDialogEx")(record, &ticked_);
+            int32_t* const answer = which == WarningExport::CheckBoxAnswer ? &ticked_ : nullptr;
+            return ExportOf<ShowWarningExFunction>(options.library, "IShowWarningDialogEx")(record, answer);
         });
     });
     threadId_ = call_->threadId();

@@ -61,8 +61,9 @@ protected:
 };
 
 enum class WarningExport {
-    Plain,          // IShowWarningDialog
-    CheckBoxAnswer  // IShowWarningDialogEx
+    Plain,           // IShowWarningDialog
+    CheckBoxAnswer,  // IShowWarningDialogEx
+    CheckBoxNoAnswer  // IShowWarningDialogEx with no place for the answer (null)
 };
 
 // IShowWarningDialog or IShowWarningDialogEx, which block until the dialog
