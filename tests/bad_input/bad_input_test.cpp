@@ -8,15 +8,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "dialog_probe.h"
 #include "dll_monitor.h"
+#include "export_drivers.h"
 #include "fault_support.h"
-#include "resource.h"
+#include "requests.h"
 #include "test_paths.h"
 
 namespace {
@@ -24,6 +27,11 @@ namespace {
 constexpr LANGID kEnglish = 0x0409;
 constexpr LANGID kGerman = 0x0407;
 const wchar_t kVendorKey[] = L"Software\\Velmoracrestwyn";
+
+// The intact strings of bad-string-blocks.dll (tests/fixtures/bad-string-blocks.rc).
+constexpr uint32_t kIntactTitle = 5000;
+constexpr uint32_t kIntactStep = 5001;
+constexpr uint32_t kIntactCancel = 5002;
 
 // The units a field shows: the pattern it was filled with, cut to width - 1.
 template <size_t Width>
@@ -54,12 +62,13 @@ public:
 
     bool guarded() const { return guarded_; }
 
+    // A copy of record whose last byte is the last readable one.
     template <class Record>
-    Record* Place()
+    Record* Place(const Record& record)
     {
         static_assert(sizeof(Record) <= 4096, "a record fits one page");
         BYTE* at = base_ + page_ - sizeof(Record);
-        std::memset(at, 0, sizeof(Record));
+        std::memcpy(at, &record, sizeof(Record));
         return reinterpret_cast<Record*>(at);
     }
 
@@ -118,24 +127,19 @@ TEST_F(BadInput, WarningWithFullFieldsAtTheEndOfMemory)
 {
     GuardedRecord memory;
     ASSERT_TRUE(memory.guarded());
-    auto* request = memory.Place<WarningDialogRequest>();
-    request->showDialog = 1;
-    request->okStringId = IDS_OK_BUTTON;
-    request->showCheckBox = 1;
+    auto* request = memory.Place<WarningDialogRequest>(WarningRequest());
     const std::wstring message = FillWithoutNul(request->messageText, L'a');
     FillWithoutNul(request->resourceLibraryPath, L'A');  // the last field: no such library
 
     DllMonitor monitor(DocEventDlgModule());
-    BackgroundCall call([request] { return ShowWarningDialogExport()(request); });
-    const HWND dialog = WaitForDialog(call.threadId(), 30000);
-    ASSERT_NE(dialog, nullptr);
-    const std::wstring shown = ControlText(dialog, IDC_WARNING_MESSAGE);
+    WarningCall warning(request, WarningExport::Plain);
+    ASSERT_NE(warning.dialog(), nullptr);
+    const std::wstring shown = warning.Text(IDC_WARNING_MESSAGE);
     EXPECT_EQ(shown.size(), 1023u);
     EXPECT_EQ(shown, message);
-    EXPECT_EQ(ControlText(dialog, IDC_WARNING_DONT_SHOW), L"In the future, do not show this information.");
-    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
-    ASSERT_TRUE(call.Wait(30000));
-    EXPECT_EQ(call.result(), IDOK);
+    EXPECT_EQ(warning.Text(IDC_WARNING_DONT_SHOW), L"In the future, do not show this information.");
+    warning.Command(IDOK, 0);
+    EXPECT_EQ(warning.Result(), IDOK);
     EXPECT_EQ(WaitForNoLeaks(monitor), "");
 }
 
@@ -151,39 +155,38 @@ TEST_F(BadInput, JobStorageWithFullFieldsAtTheEndOfMemory)
 
     GuardedRecord memory;
     ASSERT_TRUE(memory.guarded());
-    auto* request = memory.Place<JobStorageRequest>();
+    auto* request = memory.Place<JobStorageRequest>(NoticeRequest().RangeSuffix(1, 1));
     const std::wstring userName = FillWithoutNul(request->userName, L'a');
     const std::wstring jobName = FillWithoutNul(request->jobName, L'A');
     const std::wstring line1 = FillWithoutNul(request->locationLine1, L'b');
     const std::wstring line2 = FillWithoutNul(request->locationLine2, L'c');
     const std::wstring line3 = FillWithoutNul(request->locationLine3, L'd');
     subKey.copy(request->settingsSubKey, 38);
-    request->rangeSuffixFlag1 = 1;
-    request->rangeSuffixFlag2 = 1;
     FillWithoutNul(request->resourceLibraryPath, L'E');
     const std::wstring helpFile = FillWithoutNul(request->helpFilePath, L'F');  // ends at the guard page
 
     {
         DllMonitor monitor(DocEventDlgModule());
-        ASSERT_NE(JobStorageDialogExport()(request), nullptr);
-        const HWND dialog = WaitForDialog(0, 30000);
-        ASSERT_NE(dialog, nullptr);
-        EXPECT_EQ(ControlText(dialog, IDC_JOB_USER_NAME), userName);
+        NoticeCall notice(request, CallOptions{});
+        ASSERT_NE(notice.returned(), nullptr);
+        ASSERT_NE(notice.dialog(), nullptr);
+        EXPECT_EQ(notice.Text(IDC_JOB_USER_NAME), userName);
         EXPECT_EQ(userName.size(), 16u);
-        EXPECT_EQ(ControlText(dialog, IDC_JOB_JOB_NAME), jobName + L"(1-99)");
-        EXPECT_EQ(ControlText(dialog, IDC_JOB_LOCATION_LINE1), line1);
-        EXPECT_EQ(ControlText(dialog, IDC_JOB_LOCATION_LINE2), line2);
-        EXPECT_EQ(ControlText(dialog, IDC_JOB_LOCATION_LINE3), line3);
+        EXPECT_EQ(notice.Text(IDC_JOB_JOB_NAME), jobName + L"(1-99)");
+        EXPECT_EQ(notice.Text(IDC_JOB_LOCATION_LINE1), line1);
+        EXPECT_EQ(notice.Text(IDC_JOB_LOCATION_LINE2), line2);
+        EXPECT_EQ(notice.Text(IDC_JOB_LOCATION_LINE3), line3);
         EXPECT_EQ(line3.size(), 255u);
-        EXPECT_EQ(WindowText(dialog), L"Job Storage Identification");
+        EXPECT_EQ(notice.Text(), L"Job Storage Identification");
 
-        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_JOB_HELP, 0), 0);
+        notice.Command(IDC_JOB_HELP, 0);
+        ASSERT_TRUE(notice.StillOpenAfterPosting());
         const std::vector<HelpCall> help = monitor.HelpCalls();
         ASSERT_EQ(help.size(), 1u);
         EXPECT_EQ(help[0].helpFile, helpFile);
 
-        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
-        EXPECT_TRUE(WaitForWindowGone(dialog, 30000));
+        notice.Command(IDOK, 0);
+        EXPECT_TRUE(notice.WaitEnded());
         EXPECT_EQ(WaitForNoLeaks(monitor), "");
     }
     DWORD type = 0;
@@ -201,58 +204,33 @@ TEST_F(BadInput, DuplexWithFullPathsAtTheEndOfMemory)
         SCOPED_TRACE(waiting ? "waiting" : "informational");
         GuardedRecord memory;
         ASSERT_TRUE(memory.guarded());
-        auto* request = memory.Place<DuplexInstructionsRequest>();
+        // The last field, at the guard page, says which pages come first.
+        auto* request = memory.Place<DuplexInstructionsRequest>(
+            InstructionsRequest()
+                .Pictures(IDB_ILLUSTRATION_105, IDB_ILLUSTRATION_106, IDB_ILLUSTRATION_107)
+                .Waiting(waiting ? 1 : 0)
+                .EvenPagesFirst(0xFFFFFFFF));
         FillWithoutNul(request->resourceLibraryPath, L'G');
         const std::wstring helpFile = FillWithoutNul(request->helpFilePath, L'H');
-        request->step1BitmapId = 105;
-        request->step2BitmapId = 106;
-        request->step3BitmapId = 107;
-        request->waitForContinue = waiting ? 1 : 0;
-        request->evenPagesFirst = 0xFFFFFFFF;  // the last field, at the guard page
 
         DllMonitor monitor(DocEventDlgModule());
-        std::unique_ptr<BackgroundCall> call;
-        if (waiting) {
-            call = std::make_unique<BackgroundCall>([request] {
-                DisplayDialogExport()(request);
-                return intptr_t{0};
-            });
-        } else {
-            DisplayDialogExport()(request);
-        }
-        const HWND dialog = WaitForDialog(call ? call->threadId() : 0, 30000);
-        ASSERT_NE(dialog, nullptr);
-        EXPECT_EQ(WindowText(dialog), L"Print on Both Sides Instructions");
-        EXPECT_EQ(ControlText(dialog, IDC_DUPLEX_INTRODUCTION).substr(0, 30), L"After the even-numbered pages ");
-        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_DUPLEX_HELP, 0), 0);
+        InstructionsCall instructions(request, CallOptions{});
+        ASSERT_NE(instructions.dialog(), nullptr);
+        EXPECT_EQ(instructions.Text(), L"Print on Both Sides Instructions");
+        EXPECT_EQ(instructions.Text(IDC_DUPLEX_INTRODUCTION).substr(0, 30), L"After the even-numbered pages ");
+        instructions.Command(IDC_DUPLEX_HELP, 0);
+        ASSERT_TRUE(instructions.StillOpenAfterPosting());
         const std::vector<HelpCall> help = monitor.HelpCalls();
         ASSERT_EQ(help.size(), 1u);
         EXPECT_EQ(help[0].helpFile, helpFile);
         EXPECT_EQ(help[0].helpFile.size(), 255u);
-        PostMessageW(dialog, WM_CLOSE, 0, 0);
-        EXPECT_TRUE(WaitForWindowGone(dialog, 30000));
-        if (call) {
-            EXPECT_TRUE(call->Wait(30000));
-        }
+        instructions.Post(WM_CLOSE);
+        EXPECT_TRUE(instructions.WaitEnded());
         EXPECT_EQ(WaitForNoLeaks(monitor), "");
     }
 }
 
-// ---- Null records.
-
-TEST_F(BadInput, NullRecordsShowNothing)
-{
-    DllMonitor monitor(DocEventDlgModule());
-    EXPECT_EQ(ShowWarningDialogExport()(nullptr), 0);
-    EXPECT_EQ(JobStorageDialogExport()(nullptr), nullptr);
-    DisplayDialogExport()(nullptr);
-    // No thread was started (below), so no dialog can come up later.
-    EXPECT_TRUE(ProcessDialogs().empty());
-    EXPECT_EQ(monitor.Calls(Api::LocalAlloc), 0);
-    EXPECT_EQ(monitor.Calls(Api::CreateThread), 0);
-    EXPECT_EQ(monitor.Calls(Api::DialogBoxParamW), 0);
-    EXPECT_EQ(WaitForNoLeaks(monitor), "");
-}
+// The null records are rows of the faults program's table.
 
 // ---- Resource libraries that are not libraries.
 
@@ -267,27 +245,17 @@ std::wstring TempFolder()
 
 std::vector<char> ReadWholeFile(const std::wstring& path)
 {
-    std::vector<char> data;
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return data;
-    }
-    data.resize(GetFileSize(file, nullptr));
-    DWORD read = 0;
-    ReadFile(file, data.data(), static_cast<DWORD>(data.size()), &read, nullptr);
-    data.resize(read);
-    CloseHandle(file);
-    return data;
+    std::ifstream file(std::filesystem::path(path), std::ios::binary);
+    return std::vector<char>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 void WriteWholeFile(const std::wstring& path, const char* data, size_t size)
 {
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    DWORD written = 0;
-    WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr);
-    CloseHandle(file);
-    ASSERT_EQ(written, size);
+    std::ofstream file(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
+    ASSERT_TRUE(file.is_open());
+    file.write(data, static_cast<std::streamsize>(size));
+    file.close();
+    ASSERT_TRUE(file.good());
 }
 
 struct TextCheck {
@@ -295,7 +263,12 @@ struct TextCheck {
     const wchar_t* text;
 };
 
-std::wstring Shown(HWND dialog, int control) { return control == 0 ? WindowText(dialog) : ControlText(dialog, control); }
+void ExpectTexts(const DialogDriver& dialog, const std::vector<TextCheck>& texts)
+{
+    for (const TextCheck& check : texts) {
+        EXPECT_EQ(dialog.Text(check.control), check.text) << "control " << check.control;
+    }
+}
 
 // Runs each dialog once with library as its string library and checks the texts.
 void ExpectTextsWithLibrary(const std::wstring& library, uint32_t warningTitleId, uint32_t step1StringId,
@@ -305,53 +278,37 @@ void ExpectTextsWithLibrary(const std::wstring& library, uint32_t warningTitleId
     DllMonitor monitor(DocEventDlgModule());
     {
         SCOPED_TRACE("warning");
-        WarningDialogRequest request{};
-        request.showDialog = 1;
-        request.titleStringId = warningTitleId;
-        request.okStringId = IDS_OK_BUTTON;
-        request.cancelStringId = 5002;
-        request.showCheckBox = 1;
-        SetField(request.messageText, L"Bad library");
-        SetField(request.resourceLibraryPath, library);
-        BackgroundCall call([&request] { return ShowWarningDialogExport()(&request); });
-        const HWND dialog = WaitForDialog(call.threadId(), 30000);
-        ASSERT_NE(dialog, nullptr);
-        for (const TextCheck& check : warningTexts) {
-            EXPECT_EQ(Shown(dialog, check.control), check.text) << "control " << check.control;
-        }
-        PostMessageW(dialog, WM_CLOSE, 0, 0);
-        ASSERT_TRUE(call.Wait(30000));
-        EXPECT_EQ(call.result(), IDCANCEL);
+        WarningCall warning(WarningRequest()
+                                .Title(warningTitleId)
+                                .Cancel(kIntactCancel)
+                                .Third(0)
+                                .Message(L"Bad library")
+                                .Library(library));
+        ASSERT_NE(warning.dialog(), nullptr);
+        ExpectTexts(warning, warningTexts);
+        warning.Post(WM_CLOSE);
+        EXPECT_EQ(warning.Result(), IDCANCEL);
     }
     {
         SCOPED_TRACE("job storage");
-        JobStorageRequest request{};
-        SetField(request.userName, L"anna");
-        SetField(request.resourceLibraryPath, library);
-        ASSERT_NE(JobStorageDialogExport()(&request), nullptr);
-        const HWND dialog = WaitForDialog(0, 30000);
-        ASSERT_NE(dialog, nullptr);
-        for (const TextCheck& check : jobTexts) {
-            EXPECT_EQ(Shown(dialog, check.control), check.text) << "control " << check.control;
-        }
-        PostMessageW(dialog, WM_CLOSE, 0, 0);  // closing writes nothing
-        EXPECT_TRUE(WaitForWindowGone(dialog, 30000));
+        NoticeCall notice(NoticeRequest().Library(library));
+        ASSERT_NE(notice.returned(), nullptr);
+        ASSERT_NE(notice.dialog(), nullptr);
+        ExpectTexts(notice, jobTexts);
+        notice.Post(WM_CLOSE);  // closing writes nothing
+        EXPECT_TRUE(notice.WaitEnded());
     }
     {
         SCOPED_TRACE("duplex");
-        DuplexInstructionsRequest request{};
-        SetField(request.resourceLibraryPath, library);
-        request.step1BitmapId = 105;
-        request.step1StringId = step1StringId;
-        request.step3StringId = IDS_DUPLEX_INSERT_IN_TRAY;
-        DisplayDialogExport()(&request);
-        const HWND dialog = WaitForDialog(0, 30000);
-        ASSERT_NE(dialog, nullptr);
-        for (const TextCheck& check : duplexTexts) {
-            EXPECT_EQ(Shown(dialog, check.control), check.text) << "control " << check.control;
-        }
-        PostMessageW(dialog, WM_CLOSE, 0, 0);
-        EXPECT_TRUE(WaitForWindowGone(dialog, 30000));
+        InstructionsCall instructions(InstructionsRequest()
+                                          .Library(library)
+                                          .Step(1, IDB_ILLUSTRATION_105, step1StringId)
+                                          .Step(2, 0, 0)
+                                          .Step(3, 0, IDS_DUPLEX_INSERT_IN_TRAY));
+        ASSERT_NE(instructions.dialog(), nullptr);
+        ExpectTexts(instructions, duplexTexts);
+        instructions.Post(WM_CLOSE);
+        EXPECT_TRUE(instructions.WaitEnded());
     }
     EXPECT_EQ(WaitForNoLeaks(monitor), "");
 }
@@ -389,7 +346,7 @@ TEST_F(BadInput, LibrariesThatAreNoImagesGiveTheBuiltInTexts)
         SCOPED_TRACE(std::string(file.name, file.name + wcslen(file.name)));
         const std::wstring path = folder + file.name;
         WriteWholeFile(path, file.data, file.size);
-        ExpectTextsWithLibrary(path, 3000, 3150,
+        ExpectTextsWithLibrary(path, IDS_WARNING_TITLE, IDS_DUPLEX_STEP1_OUTPUT_BIN,
                                {{0, L""}, {IDCANCEL, L""}, {IDC_WARNING_DONT_SHOW, kDontShowFallback}},
                                {{0, L"Job Storage Identification"},
                                 {IDC_JOB_USER_NAME_LABEL, L"User Name:"},
@@ -407,7 +364,7 @@ TEST_F(BadInput, MalformedStringBlocksGiveTheBuiltInTexts)
 {
     UserLanguageOverride english(DocEventDlgModule(), kEnglish);
     ASSERT_TRUE(english.active());
-    ExpectTextsWithLibrary(BinPath(L"bad-string-blocks.dll"), 5000, 5001,
+    ExpectTextsWithLibrary(BinPath(L"bad-string-blocks.dll"), kIntactTitle, kIntactStep,
                            {{0, L"Intact title"}, {IDCANCEL, L"Intact cancel"}, {IDOK, L""},
                             {IDC_WARNING_DONT_SHOW, kDontShowFallback}},
                            {{0, L"Job Storage Identification"},
@@ -482,9 +439,10 @@ void TameText(wchar_t (&field)[Width])
     }
 }
 
+// One of the library's step pictures a third of the time, any number else.
 uint32_t RandomBitmap(std::mt19937& random)
 {
-    return random() % 3 == 0 ? 105 + random() % 51 : static_cast<uint32_t>(random());
+    return random() % 3 == 0 ? IDB_ILLUSTRATION_105 + random() % 51 : static_cast<uint32_t>(random());
 }
 
 TEST_F(BadInput, RandomRecords)
@@ -507,74 +465,67 @@ TEST_F(BadInput, RandomRecords)
         for (int i = 0; i < kWarnings + kShownWarnings; ++i) {
             SCOPED_TRACE("seed " + std::to_string(seed) + ", warning " + std::to_string(i));
             SetCurrentCase("seed " + std::to_string(seed) + ", warning " + std::to_string(i));
-            WarningDialogRequest request;
-            FillRandom(&request, sizeof(request), random);
-            RandomPath(request.resourceLibraryPath, random, libraries);
-            TameText(request.messageText);
-            const bool forced = i >= kWarnings;
-            if (forced) {
-                request.showDialog = 1;
+            WarningRequest request;
+            WarningDialogRequest& record = request.record();
+            FillRandom(&record, sizeof(record), random);
+            RandomPath(record.resourceLibraryPath, random, libraries);
+            TameText(record.messageText);
+            if (i >= kWarnings) {
+                record.showDialog = 1;
             }
-            BackgroundCall call([&request] { return ShowWarningDialogExport()(&request); });
-            if (request.showDialog == 1) {
-                const HWND dialog = WaitForDialog(call.threadId(), 30000);
-                ASSERT_NE(dialog, nullptr) << "no dialog";
+            CallOptions options;
+            options.waitForDialog = record.showDialog == 1;
+            WarningCall warning(request, WarningExport::Plain, options);
+            if (record.showDialog == 1) {
+                ASSERT_NE(warning.dialog(), nullptr) << "no dialog";
                 ++shown;
-                PostMessageW(dialog, WM_CLOSE, 0, 0);
-                ASSERT_TRUE(call.Wait(30000)) << "hangs";
-                EXPECT_EQ(call.result(), IDCANCEL);
+                warning.Post(WM_CLOSE);
+                const intptr_t result = warning.Result();
+                ASSERT_NE(result, kStillOpen) << "hangs";
+                EXPECT_EQ(result, IDCANCEL);
             } else {
-                ASSERT_TRUE(call.Wait(30000)) << "hangs";
-                EXPECT_EQ(call.result(), 0);
+                const intptr_t result = warning.Result();
+                ASSERT_NE(result, kStillOpen) << "hangs";
+                EXPECT_EQ(result, 0);
             }
         }
         for (int i = 0; i < kJobStorage; ++i) {
             SCOPED_TRACE("seed " + std::to_string(seed) + ", job storage " + std::to_string(i));
             SetCurrentCase("seed " + std::to_string(seed) + ", job storage " + std::to_string(i));
-            JobStorageRequest request;
-            FillRandom(&request, sizeof(request), random);
-            RandomPath(request.resourceLibraryPath, random, libraries);
-            TameText(request.userName);
-            TameText(request.jobName);
-            TameText(request.locationLine1);
-            TameText(request.locationLine2);
-            TameText(request.locationLine3);
-            ASSERT_NE(JobStorageDialogExport()(&request), nullptr);
-            const HWND dialog = WaitForDialog(0, 30000);
-            ASSERT_NE(dialog, nullptr) << "no dialog";
+            NoticeRequest request;
+            JobStorageRequest& record = request.record();
+            FillRandom(&record, sizeof(record), random);
+            RandomPath(record.resourceLibraryPath, random, libraries);
+            TameText(record.userName);
+            TameText(record.jobName);
+            TameText(record.locationLine1);
+            TameText(record.locationLine2);
+            TameText(record.locationLine3);
+            NoticeCall notice(request);
+            ASSERT_NE(notice.returned(), nullptr);
+            ASSERT_NE(notice.dialog(), nullptr) << "no dialog";
             ++shown;
-            PostMessageW(dialog, WM_CLOSE, 0, 0);  // never OK: a random key would be written
-            ASSERT_TRUE(WaitForWindowGone(dialog, 30000)) << "hangs";
+            notice.Post(WM_CLOSE);  // never OK: a random key would be written
+            ASSERT_TRUE(notice.WaitEnded()) << "hangs";
         }
         for (int i = 0; i < kDuplex; ++i) {
             SCOPED_TRACE("seed " + std::to_string(seed) + ", duplex " + std::to_string(i));
             SetCurrentCase("seed " + std::to_string(seed) + ", duplex " + std::to_string(i));
-            DuplexInstructionsRequest request;
-            FillRandom(&request, sizeof(request), random);
-            RandomPath(request.resourceLibraryPath, random, libraries);
-            request.step1BitmapId = RandomBitmap(random);
-            request.step2BitmapId = RandomBitmap(random);
-            request.step3BitmapId = RandomBitmap(random);
+            InstructionsRequest request;
+            DuplexInstructionsRequest& record = request.record();
+            FillRandom(&record, sizeof(record), random);
+            RandomPath(record.resourceLibraryPath, random, libraries);
+            record.step1BitmapId = RandomBitmap(random);
+            record.step2BitmapId = RandomBitmap(random);
+            record.step3BitmapId = RandomBitmap(random);
             if (random() % 2 == 0) {
-                request.waitForContinue = 0;
+                record.waitForContinue = 0;
             }
-            std::unique_ptr<BackgroundCall> call;
-            if (request.waitForContinue != 0) {
-                call = std::make_unique<BackgroundCall>([&request] {
-                    DisplayDialogExport()(&request);
-                    return intptr_t{0};
-                });
-            } else {
-                DisplayDialogExport()(&request);
-            }
-            const HWND dialog = WaitForDialog(call ? call->threadId() : 0, 30000);
-            ASSERT_NE(dialog, nullptr) << "no dialog";
+            InstructionsCall instructions(request);
+            ASSERT_NE(instructions.dialog(), nullptr) << "no dialog";
             ++shown;
-            PostMessageW(dialog, WM_CLOSE, 0, 0);
-            ASSERT_TRUE(WaitForWindowGone(dialog, 30000)) << "hangs";
-            if (call) {
-                ASSERT_TRUE(call->Wait(30000)) << "hangs";
-            }
+            instructions.Post(WM_CLOSE);
+            ASSERT_TRUE(instructions.WaitEnded()) << "hangs";
         }
         EXPECT_EQ(WaitForNoLeaks(monitor), "");
         EXPECT_TRUE(monitor.HelpCalls().empty());

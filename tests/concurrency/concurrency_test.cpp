@@ -18,9 +18,11 @@
 #include "bare_thread.h"
 #include "dialog_probe.h"
 #include "dll_monitor.h"
-#include "import_patch.h"
+#include "export_drivers.h"
 #include "monitor_report.h"
+#include "requests.h"
 #include "test_paths.h"
+#include "user_registry.h"
 
 namespace {
 
@@ -31,82 +33,9 @@ constexpr int kDialogs = kCallerThreads * (kNoticesPerCaller + kInstructionsPerC
 constexpr int kChurnThreads = 3;
 constexpr DWORD kTimeoutMs = 60000;
 
+const wchar_t kSettingsSubKey[] = L"doceventdlg-concurrency";
 const wchar_t kSettingsKeyPath[] = L"Software\\Velmoracrestwyn\\doceventdlg-concurrency";
-
-// Counts the library's CloseHandle calls on top of the monitor, and every
-// close of a handle that is not a thread handle the library created and has
-// not closed yet: a handle closed twice, or one the library never owned.
-class CloseLedger {
-public:
-    explicit CloseLedger(HMODULE module)
-        : createPatch_(module, nullptr, "CreateThread", reinterpret_cast<const void*>(&LedgerCreateThread)),
-          closePatch_(module, nullptr, "CloseHandle", reinterpret_cast<const void*>(&LedgerCloseHandle))
-    {
-        createThread_ = createPatch_.original<CreateThreadFunction>();
-        closeHandle_ = closePatch_.original<CloseHandleFunction>();
-    }
-    ~CloseLedger()
-    {
-        std::lock_guard<std::mutex> guard(lock_);
-        open_.clear();
-        closes_ = 0;
-        strayCloses_ = 0;
-    }
-    CloseLedger(const CloseLedger&) = delete;
-    CloseLedger& operator=(const CloseLedger&) = delete;
-
-    bool active() const { return createPatch_.active() && closePatch_.active(); }
-    int closes() const
-    {
-        std::lock_guard<std::mutex> guard(lock_);
-        return closes_;
-    }
-    int strayCloses() const
-    {
-        std::lock_guard<std::mutex> guard(lock_);
-        return strayCloses_;
-    }
-
-private:
-    using CreateThreadFunction = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD,
-                                                 LPDWORD);
-    using CloseHandleFunction = BOOL(WINAPI*)(HANDLE);
-
-    static HANDLE WINAPI LedgerCreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack,
-                                            LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD flags,
-                                            LPDWORD threadId)
-    {
-        // The library stores the handle only after this returns, so nothing
-        // can close it before it is on the books.
-        const HANDLE thread = createThread_(security, stack, start, parameter, flags, threadId);
-        if (thread != nullptr) {
-            std::lock_guard<std::mutex> guard(lock_);
-            open_.insert(thread);
-        }
-        return thread;
-    }
-
-    static BOOL WINAPI LedgerCloseHandle(HANDLE handle)
-    {
-        {
-            std::lock_guard<std::mutex> guard(lock_);
-            ++closes_;
-            if (open_.erase(handle) == 0) {
-                ++strayCloses_;
-            }
-        }
-        return closeHandle_(handle);
-    }
-
-    ImportPatch createPatch_;
-    ImportPatch closePatch_;
-    static inline std::mutex lock_;
-    static inline std::set<HANDLE> open_;
-    static inline int closes_ = 0;
-    static inline int strayCloses_ = 0;
-    static inline CreateThreadFunction createThread_ = nullptr;
-    static inline CloseHandleFunction closeHandle_ = nullptr;
-};
+const wchar_t kHelpFile[] = L"C:\\nowhere\\concurrency.hlp";
 
 // Threads that keep starting and ending trivial threads until stopped.
 class ThreadChurn {
@@ -168,48 +97,59 @@ std::vector<HWND> ReadyDialogs()
     return ready;
 }
 
-JobStorageRequest NoticeRequest(int caller, int index)
+NoticeRequest Notice(int caller, int index)
 {
-    JobStorageRequest request{};
-    SetField(request.userName, L"caller" + std::to_wstring(caller));
-    SetField(request.jobName, L"Job " + std::to_wstring(index));
-    SetField(request.locationLine1, L"Printer hard disk");
-    SetField(request.locationLine2, L"Stored jobs");
-    SetField(request.locationLine3, L"Caller " + std::to_wstring(caller));
-    SetField(request.settingsSubKey, L"doceventdlg-concurrency");
-    request.rangeSuffixFlag1 = 1;
-    request.rangeSuffixFlag2 = 1;
-    SetField(request.resourceLibraryPath, BinPath(L"doceventdlg-strings.dll"));
-    SetField(request.helpFilePath, L"C:\\nowhere\\concurrency.hlp");
-    return request;
+    return NoticeRequest()
+        .UserName(L"caller" + std::to_wstring(caller))
+        .JobName(L"Job " + std::to_wstring(index))
+        .Location(1, L"Printer hard disk")
+        .Location(2, L"Stored jobs")
+        .Location(3, L"Caller " + std::to_wstring(caller))
+        .SettingsSubKey(kSettingsSubKey)
+        .RangeSuffix(1, 1)
+        .HelpFile(kHelpFile);
 }
 
-DuplexInstructionsRequest InstructionsRequest(int index)
+InstructionsRequest Instructions(int index)
 {
-    DuplexInstructionsRequest request{};
-    SetField(request.resourceLibraryPath, BinPath(L"doceventdlg-strings.dll"));
-    SetField(request.helpFilePath, L"C:\\nowhere\\concurrency.hlp");
-    request.step1BitmapId = 105 + static_cast<uint32_t>(index % 19);
-    request.step2BitmapId = 146;
-    request.step3BitmapId = 153 + static_cast<uint32_t>(index % 3);
-    request.step1StringId = 3150;
-    request.step2StringId = 3151;
-    request.step3StringId = index % 2 == 0 ? 3140 : 3152;
-    request.evenPagesFirst = static_cast<uint32_t>(index % 2);
-    return request;
+    // Pictures 105 to 123 are one run of IDs, 153 to 155 another.
+    const auto step1Picture = static_cast<uint32_t>(IDB_ILLUSTRATION_105 + index % 19);
+    const auto step3Picture = static_cast<uint32_t>(IDB_ILLUSTRATION_153 + index % 3);
+    return InstructionsRequest()
+        .HelpFile(kHelpFile)
+        .Step(1, step1Picture, IDS_DUPLEX_STEP1_OUTPUT_BIN)
+        .Step(2, IDB_ILLUSTRATION_146, IDS_DUPLEX_STEP2_TRAY1)
+        .Step(3, step3Picture, index % 2 == 0 ? IDS_DUPLEX_STEP3_IN_TRAY : IDS_DUPLEX_STEP3_GO_OR_CHECK)
+        .EvenPagesFirst(static_cast<uint32_t>(index % 2));
 }
+
+// The dialogs the callers opened, kept open until the test ends them.
+struct OpenDialogs {
+    std::vector<std::unique_ptr<NoticeCall>> notices;
+    std::vector<std::unique_ptr<InstructionsCall>> instructions;
+
+    std::vector<const DialogDriver*> all() const
+    {
+        std::vector<const DialogDriver*> drivers;
+        for (const auto& notice : notices) {
+            drivers.push_back(notice.get());
+        }
+        for (const auto& call : instructions) {
+            drivers.push_back(call.get());
+        }
+        return drivers;
+    }
+};
 
 TEST(Concurrency, SixtyFourDialogsOpenAtOnceWhileThreadsComeAndGo)
 {
     ASSERT_NE(DocEventDlgModule(), nullptr);
     ASSERT_TRUE(ProcessDialogs().empty()) << "a dialog of this process is already open";
-    RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKeyPath);
+    DeleteUserKey(kSettingsKeyPath);
     const ULONGLONG started = GetTickCount64();
 
     DllMonitor monitor(DocEventDlgModule());
     ASSERT_TRUE(monitor.complete());
-    CloseLedger ledger(DocEventDlgModule());
-    ASSERT_TRUE(ledger.active());
 
     ThreadChurn churn(kChurnThreads);
 
@@ -221,32 +161,29 @@ TEST(Concurrency, SixtyFourDialogsOpenAtOnceWhileThreadsComeAndGo)
     // The calls still come from several threads, and threads still end all
     // the time, while the exports store their handles.
     std::mutex creation;
+    OpenDialogs open;
     std::atomic<int> startedThreads{0};
     std::atomic<int> unseen{0};
     std::vector<std::thread> callers;
     for (int caller = 0; caller < kCallerThreads; ++caller) {
-        callers.emplace_back([caller, &creation, &startedThreads, &unseen] {
+        callers.emplace_back([caller, &creation, &open, &startedThreads, &unseen] {
+            CallOptions options;
+            options.waitForDialog = false;
             for (int i = 0; i < kNoticesPerCaller + kInstructionsPerCaller; ++i) {
                 std::lock_guard<std::mutex> guard(creation);
-                const size_t before = ReadyDialogs().size();
+                HWND dialog = nullptr;
                 if (i % 2 == 0) {
-                    const JobStorageRequest request = NoticeRequest(caller, i);
-                    if (JobStorageDialogExport()(&request) != nullptr) {
-                        ++startedThreads;
-                    }
+                    auto notice = std::make_unique<NoticeCall>(Notice(caller, i), options);
+                    startedThreads += notice->returned() != nullptr ? 1 : 0;
+                    dialog = notice->WaitDialog(kTimeoutMs);
+                    open.notices.push_back(std::move(notice));
                 } else {
-                    const DuplexInstructionsRequest request = InstructionsRequest(caller * 16 + i);
-                    DisplayDialogExport()(&request);
+                    auto call = std::make_unique<InstructionsCall>(Instructions(caller * 16 + i), options);
                     ++startedThreads;
+                    dialog = call->WaitDialog(kTimeoutMs);
+                    open.instructions.push_back(std::move(call));
                 }
-                const ULONGLONG deadline = GetTickCount64() + kTimeoutMs;
-                while (ReadyDialogs().size() <= before) {
-                    if (GetTickCount64() >= deadline) {
-                        ++unseen;
-                        break;
-                    }
-                    Sleep(2);
-                }
+                unseen += dialog == nullptr ? 1 : 0;
             }
         });
     }
@@ -256,55 +193,52 @@ TEST(Concurrency, SixtyFourDialogsOpenAtOnceWhileThreadsComeAndGo)
     EXPECT_EQ(unseen.load(), 0) << "dialogs that did not appear within " << kTimeoutMs << " ms of their call";
 
     // Every dialog appears.
-    std::vector<HWND> dialogs;
-    const ULONGLONG deadline = GetTickCount64() + kTimeoutMs;
-    while ((dialogs = ReadyDialogs()).size() < static_cast<size_t>(kDialogs) && GetTickCount64() < deadline) {
-        Sleep(20);
-    }
+    const std::vector<const DialogDriver*> dialogs = open.all();
+    ASSERT_EQ(dialogs.size(), static_cast<size_t>(kDialogs));
     const ULONGLONG allUp = GetTickCount64() - started;
-    EXPECT_EQ(dialogs.size(), static_cast<size_t>(kDialogs)) << "dialogs initialised within " << kTimeoutMs << " ms";
+    EXPECT_EQ(ReadyDialogs().size(), static_cast<size_t>(kDialogs)) << "dialogs initialised";
     int notices = 0;
     int instructions = 0;
-    std::vector<HANDLE> dialogThreads;
     std::set<DWORD> threadIds;
-    for (HWND dialog : dialogs) {
-        notices += GetDlgItem(dialog, 1025) != nullptr ? 1 : 0;        // the user name field
-        instructions += GetDlgItem(dialog, 1005) != nullptr ? 1 : 0;   // the step-1 picture
-        const DWORD threadId = GetWindowThreadProcessId(dialog, nullptr);
-        threadIds.insert(threadId);
-        dialogThreads.push_back(OpenThread(SYNCHRONIZE, FALSE, threadId));
+    for (const DialogDriver* dialog : dialogs) {
+        notices += dialog->Control(IDC_JOB_USER_NAME) != nullptr ? 1 : 0;
+        instructions += dialog->Control(IDC_DUPLEX_STEP1_PICTURE) != nullptr ? 1 : 0;
+        threadIds.insert(GetWindowThreadProcessId(dialog->dialog(), nullptr));
     }
     EXPECT_EQ(notices, kDialogs / 2);
     EXPECT_EQ(instructions, kDialogs / 2);
     EXPECT_EQ(threadIds.size(), dialogs.size()) << "each dialog on a thread of its own";
+    const std::vector<StartedThread> dialogThreads = monitor.StartedThreads();
+    EXPECT_EQ(dialogThreads.size(), static_cast<size_t>(kDialogs));
 
     // Threads that end while the dialogs run close the stored handles; the
     // dialogs keep running.
     EXPECT_TRUE(churn.WaitForMore(20, kTimeoutMs));
     EXPECT_EQ(monitor.Outstanding(Owned::ThreadHandle), 0) << "handles left in the slots after thread detaches";
     EXPECT_EQ(ReadyDialogs().size(), dialogs.size()) << "a dialog ended when its handle was closed";
-    for (HANDLE thread : dialogThreads) {
-        EXPECT_EQ(thread != nullptr ? WaitForSingleObject(thread, 0) : WAIT_FAILED, static_cast<DWORD>(WAIT_TIMEOUT));
+    for (const StartedThread& thread : dialogThreads) {
+        EXPECT_EQ(WaitForSingleObject(thread.handle, 0), static_cast<DWORD>(WAIT_TIMEOUT));
     }
 
-    // Every dialog ends.
-    for (HWND dialog : dialogs) {
-        PostMessageW(dialog, WM_CLOSE, 0, 0);
+    // Every dialog ends, and so does its thread.
+    for (const DialogDriver* dialog : dialogs) {
+        dialog->Post(WM_CLOSE);
     }
-    int windowsGone = 0;
-    for (HWND dialog : dialogs) {
-        windowsGone += WaitForWindowGone(dialog, kTimeoutMs) ? 1 : 0;
+    int ended = 0;
+    for (const auto& notice : open.notices) {
+        ended += notice->WaitEnded(kTimeoutMs) ? 1 : 0;
     }
+    for (const auto& call : open.instructions) {
+        ended += call->WaitEnded(kTimeoutMs) ? 1 : 0;
+    }
+    EXPECT_EQ(ended, kDialogs);
     int threadsEnded = 0;
-    for (HANDLE thread : dialogThreads) {
-        if (thread != nullptr) {
-            threadsEnded += WaitForSingleObject(thread, kTimeoutMs) == WAIT_OBJECT_0 ? 1 : 0;
-            CloseHandle(thread);
-        }
+    for (const StartedThread& thread : dialogThreads) {
+        threadsEnded += WaitForSingleObject(thread.handle, kTimeoutMs) == WAIT_OBJECT_0 ? 1 : 0;
     }
-    EXPECT_EQ(windowsGone, kDialogs);
     EXPECT_EQ(threadsEnded, kDialogs);
-    if (windowsGone != kDialogs) {
+    open = OpenDialogs{};
+    if (ended != kDialogs) {
         CloseAllDialogs();
     }
 
@@ -315,8 +249,8 @@ TEST(Concurrency, SixtyFourDialogsOpenAtOnceWhileThreadsComeAndGo)
     std::printf("dialogs started %d, up %zu (%d notices, %d instructions) after %llu ms; all ended after %llu ms\n",
                 startedThreads.load(), dialogs.size(), notices, instructions, allUp, elapsed);
     std::printf("trivial threads started and ended meanwhile: %d\n", churn.ended());
-    std::printf("library CloseHandle calls: %d, of handles it did not hold: %d\n", ledger.closes(),
-                ledger.strayCloses());
+    std::printf("library CloseHandle calls: %zu, of handles it did not hold: %d\n", monitor.ClosedHandles().size(),
+                monitor.StrayCloses());
     PrintMonitorCounts(monitor);
 
     for (int kind = 0; kind < static_cast<int>(Owned::Count); ++kind) {
@@ -324,15 +258,11 @@ TEST(Concurrency, SixtyFourDialogsOpenAtOnceWhileThreadsComeAndGo)
             << OwnedName(static_cast<Owned>(kind)) << " not released";
     }
     EXPECT_EQ(monitor.Created(Owned::ThreadHandle), kDialogs);
-    EXPECT_EQ(ledger.closes(), kDialogs) << "every stored handle closed exactly once";
-    EXPECT_EQ(ledger.strayCloses(), 0);
+    EXPECT_EQ(monitor.ClosedHandles().size(), static_cast<size_t>(kDialogs)) << "every stored handle closed exactly once";
+    EXPECT_EQ(monitor.StrayCloses(), 0);
     EXPECT_EQ(monitor.Calls(Api::RegCreateKeyExW), 0) << "closing a notice writes nothing";
-    HKEY key = nullptr;
-    EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKeyPath, 0, KEY_READ, &key), ERROR_SUCCESS);
-    if (key != nullptr) {
-        RegCloseKey(key);
-    }
-    RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKeyPath);
+    EXPECT_FALSE(UserKeyExists(kSettingsKeyPath));
+    DeleteUserKey(kSettingsKeyPath);
 }
 
 // Warnings on several threads at once: each shows its own message and
@@ -341,66 +271,53 @@ TEST(Concurrency, WarningsOnSeveralThreadsEachReturnTheirOwnButton)
 {
     ASSERT_TRUE(ProcessDialogs().empty()) << "a dialog of this process is already open";
     const struct {
-        int command;  // 0: the close box
+        int command;  // 0: WM_CLOSE
         intptr_t result;
-    } endings[] = {{IDOK, 1}, {IDCANCEL, 2}, {285, 285}, {0, 2}, {285, 285}, {IDOK, 1}};
+    } endings[] = {{IDOK, IDOK},
+                   {IDCANCEL, IDCANCEL},
+                   {IDC_WARNING_THIRD_BUTTON, IDC_WARNING_THIRD_BUTTON},
+                   {0, IDCANCEL},
+                   {IDC_WARNING_THIRD_BUTTON, IDC_WARNING_THIRD_BUTTON},
+                   {IDOK, IDOK}};
     constexpr int kWarnings = static_cast<int>(sizeof(endings) / sizeof(endings[0]));
 
     DllMonitor monitor(DocEventDlgModule());
     ASSERT_TRUE(monitor.complete());
 
-    std::vector<WarningDialogRequest> requests(kWarnings);
+    // Each caller starts once the dialog before has appeared (see above).
+    std::vector<std::unique_ptr<WarningCall>> warnings;
     std::vector<std::wstring> messages;
     for (int i = 0; i < kWarnings; ++i) {
-        WarningDialogRequest& request = requests[static_cast<size_t>(i)];
-        request.showDialog = 1;
-        request.titleStringId = 3000;
-        request.okStringId = 849;
-        request.cancelStringId = 3001;
-        request.thirdButtonStringId = 3002;
-        request.showCheckBox = i % 2;
+        SCOPED_TRACE("warning " + std::to_string(i));
         messages.push_back(L"Warning number " + std::to_wstring(i) + L" of its own thread.");
-        SetField(request.messageText, messages.back());
-        SetField(request.resourceLibraryPath, BinPath(L"doceventdlg-strings.dll"));
-    }
-
-    // Each caller starts once the dialog before has appeared (see above).
-    std::vector<std::unique_ptr<BackgroundCall>> calls;
-    std::vector<HWND> dialogs;
-    for (int i = 0; i < kWarnings; ++i) {
-        SCOPED_TRACE("warning " + std::to_string(i));
-        const WarningDialogRequest& request = requests[static_cast<size_t>(i)];
-        calls.push_back(std::make_unique<BackgroundCall>(
-            [&request] { return static_cast<intptr_t>(ShowWarningDialogExport()(&request)); }));
-        const HWND dialog = WaitForDialog(calls.back()->threadId(), kTimeoutMs);
-        ASSERT_NE(dialog, nullptr);
-        EXPECT_EQ(GetWindowThreadProcessId(dialog, nullptr), calls.back()->threadId())
+        CallOptions options;
+        options.waitForDialog = false;
+        warnings.push_back(std::make_unique<WarningCall>(
+            WarningRequest().CheckBox(i % 2).Message(messages.back()), WarningExport::Plain, options));
+        ASSERT_NE(warnings.back()->WaitDialog(kTimeoutMs), nullptr);
+        EXPECT_EQ(GetWindowThreadProcessId(warnings.back()->dialog(), nullptr), warnings.back()->threadId())
             << "warnings run on their callers' threads";
-        dialogs.push_back(dialog);
     }
     for (int i = 0; i < kWarnings; ++i) {
         SCOPED_TRACE("warning " + std::to_string(i));
-        EXPECT_EQ(ControlText(dialogs[static_cast<size_t>(i)], 1033), messages[static_cast<size_t>(i)]);
+        EXPECT_EQ(warnings[static_cast<size_t>(i)]->Text(IDC_WARNING_MESSAGE), messages[static_cast<size_t>(i)]);
     }
     EXPECT_EQ(ProcessDialogs().size(), static_cast<size_t>(kWarnings)) << "all open at once";
 
     // Ended in reverse order, each by its own button.
     for (int i = kWarnings - 1; i >= 0; --i) {
-        const HWND dialog = dialogs[static_cast<size_t>(i)];
-        const int command = endings[i].command;
-        if (command == 0) {
-            PostMessageW(dialog, WM_CLOSE, 0, 0);
+        const WarningCall& warning = *warnings[static_cast<size_t>(i)];
+        if (endings[i].command == 0) {
+            warning.Post(WM_CLOSE);
         } else {
-            PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(command, BN_CLICKED),
-                         reinterpret_cast<LPARAM>(GetDlgItem(dialog, command)));
+            warning.Command(endings[i].command);
         }
     }
     for (int i = 0; i < kWarnings; ++i) {
         SCOPED_TRACE("warning " + std::to_string(i));
-        ASSERT_TRUE(calls[static_cast<size_t>(i)]->Wait(kTimeoutMs));
-        EXPECT_EQ(calls[static_cast<size_t>(i)]->result(), endings[i].result);
+        EXPECT_EQ(warnings[static_cast<size_t>(i)]->Result(kTimeoutMs), endings[i].result);
     }
-    calls.clear();
+    warnings.clear();
 
     std::printf("warnings: %d at once; DialogBoxParamW calls %d\n", kWarnings, monitor.Calls(Api::DialogBoxParamW));
     EXPECT_EQ(monitor.Leaks(), "");

@@ -6,21 +6,19 @@
 
 #include <windows.h>
 
+#include <htmlhelp.h>
+
 #include <array>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "dialog_probe.h"
 #include "dll_monitor.h"
+#include "export_drivers.h"
+#include "requests.h"
 #include "test_paths.h"
 
 namespace {
-
-constexpr int kHelpButton = 1027;        // the two-sided instructions' Help button
-constexpr DWORD kWaitingTopic = 15275;   // its topic while the caller waits
-constexpr UINT kWinHelpPopup = 0x000C;   // HELP_WM_HELP
-constexpr UINT kHtmlHelpPopup = 0x0011;  // HH_TP_HELP_WM_HELP
 
 // A copy of the library under a file name of its own, loaded for one case.
 class FreshLibrary {
@@ -47,69 +45,26 @@ public:
     FreshLibrary& operator=(const FreshLibrary&) = delete;
 
     HMODULE module() const { return module_; }
-    DisplayDialogFunction display() const
-    {
-        return reinterpret_cast<DisplayDialogFunction>(
-            reinterpret_cast<void*>(GetProcAddress(module_, "VDisplayDialog")));
-    }
 
 private:
     std::wstring path_;
     HMODULE module_ = nullptr;
 };
 
-std::unique_ptr<DuplexInstructionsRequest> WaitingRequest(const std::wstring& helpFile)
+// The two-sided instructions in waiting mode, on the test's copy of the library.
+CallOptions OnCopy(const FreshLibrary& library)
 {
-    auto request = std::make_unique<DuplexInstructionsRequest>();
-    SetField(request->helpFilePath, helpFile);
-    request->waitForContinue = 1;
-    return request;
+    CallOptions options;
+    options.library = library.module();
+    return options;
 }
 
-// The two-sided instructions in waiting mode, on a thread of their own.
-class WaitingInstructions {
-public:
-    WaitingInstructions(const FreshLibrary& library, const std::wstring& helpFile)
-        : request_(WaitingRequest(helpFile)),
-          call_([display = library.display(), request = request_.get()] {
-              display(request);
-              return intptr_t{0};
-          }),
-          dialog_(WaitForDialog(call_.threadId()))
-    {
-    }
-    ~WaitingInstructions()
-    {
-        if (dialog_ != nullptr && IsWindow(dialog_)) {
-            PostMessageW(dialog_, WM_CLOSE, 0, 0);
-        }
-        call_.Wait();
-    }
-    WaitingInstructions(const WaitingInstructions&) = delete;
-    WaitingInstructions& operator=(const WaitingInstructions&) = delete;
-
-    HWND dialog() const { return dialog_; }
-    HWND helpButton() const { return GetDlgItem(dialog_, kHelpButton); }
-
-    // Presses Help and returns once the dialog has handled the press.
-    bool PressHelp() const
-    {
-        DWORD_PTR ignored = 0;
-        return SendMessageTimeoutW(dialog_, WM_COMMAND, MAKEWPARAM(kHelpButton, BN_CLICKED),
-                                   reinterpret_cast<LPARAM>(helpButton()), SMTO_BLOCK, 5000, &ignored) != 0;
-    }
-    // Ends the dialog as the user does and tells whether the call returned.
-    bool Close()
-    {
-        PostMessageW(dialog_, WM_CLOSE, 0, 0);
-        return call_.Wait();
-    }
-
-private:
-    std::unique_ptr<DuplexInstructionsRequest> request_;
-    BackgroundCall call_;
-    HWND dialog_;
-};
+// Presses Help and returns once the dialog has handled the press.
+bool PressHelp(const InstructionsCall& instructions)
+{
+    instructions.Command(IDC_DUPLEX_HELP);
+    return instructions.StillOpenAfterPosting();
+}
 
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
@@ -172,25 +127,26 @@ TEST(ContextHelp, EachPathReachesItsEngineAndHtmlHelpFailuresAreSilent)
             monitor.Fail(test.fail, 0, test.failures);
         }
         {
-            WaitingInstructions instructions(library, test.helpFile);
+            InstructionsCall instructions(InstructionsRequest().Waiting().HelpFile(test.helpFile), OnCopy(library));
             ASSERT_NE(instructions.dialog(), nullptr);
-            ASSERT_TRUE(instructions.PressHelp());
-            ASSERT_TRUE(instructions.PressHelp());
+            ASSERT_TRUE(PressHelp(instructions));
+            ASSERT_TRUE(PressHelp(instructions));
 
             const std::vector<HelpCall> calls = monitor.HelpCalls();
             EXPECT_EQ(calls.size(), test.calls);
             for (const HelpCall& call : calls) {
                 EXPECT_EQ(call.engine, test.engine);
-                EXPECT_EQ(call.window, instructions.helpButton());
+                EXPECT_EQ(call.window, instructions.Control(IDC_DUPLEX_HELP));
                 EXPECT_EQ(call.helpFile, test.helpFile);
-                EXPECT_EQ(call.command, test.engine == kHtml ? kHtmlHelpPopup : kWinHelpPopup);
-                EXPECT_EQ(call.ids, (std::array<DWORD, 4>{kHelpButton, kWaitingTopic, 0, 0}));
+                EXPECT_EQ(call.command, static_cast<UINT>(test.engine == kHtml ? HH_TP_HELP_WM_HELP : HELP_WM_HELP));
+                EXPECT_EQ(call.ids, (std::array<DWORD, 4>{IDC_DUPLEX_HELP, IDH_DUPLEX_WAITING, 0, 0}));
             }
             EXPECT_EQ(HtmlHelpLoads(monitor), test.loads);
             // A .chm never falls back to WinHelp, which cannot show it.
             EXPECT_EQ(monitor.Calls(Api::WinHelpW), test.engine == kWin ? 2 : 0);
             EXPECT_TRUE(IsWindowVisible(instructions.dialog()));
             EXPECT_TRUE(instructions.Close());
+            EXPECT_TRUE(instructions.Returned(0)) << "the call did not return";
         }
         // HTML Help stays loaded once found; nothing else is left.
         EXPECT_EQ(monitor.Leaks(), test.kept == 1 ? "HtmlHelpModule 1" : "");

@@ -100,17 +100,6 @@ private:
 
 // ---------------------------------------------------------------- modes
 
-TEST_F(DuplexDialogTest, NullRequestReturnsAtOnceAndShowsNothing)
-{
-    DllMonitor monitor(DocEventDlgModule());
-    ASSERT_TRUE(monitor.complete());
-    DisplayDialogExport()(nullptr);
-    // No thread was started, so no dialog can come up later.
-    EXPECT_TRUE(ProcessDialogs().empty());
-    EXPECT_EQ(monitor.Calls(Api::LocalAlloc), 0);
-    EXPECT_EQ(monitor.Calls(Api::CreateThread), 0);
-}
-
 TEST_F(DuplexDialogTest, InformationalModeReturnsAtOnceOnItsOwnThreadWithoutOwner)
 {
     // A foreground window of our own must not become the owner.
@@ -148,7 +137,9 @@ TEST_F(DuplexDialogTest, WaitingModeReturnsAfterTheDialogAndIsOwnedByTheForegrou
 TEST_F(DuplexDialogTest, CallerMayReleaseItsRecordAtOnce)
 {
     auto record = std::make_unique<DuplexInstructionsRequest>(InstructionsRequest().EvenPagesFirst());
-    InstructionsCall instructions(record.get(), false);
+    CallOptions noWait;
+    noWait.waitForDialog = false;
+    InstructionsCall instructions(record.get(), noWait);
     // Overwrite and free the record before the dialog has read anything.
     std::memset(record.get(), 0xEE, sizeof(*record));
     record.reset();
@@ -625,10 +616,13 @@ TEST_F(DuplexDialogTest, PaintBeforeInitialisationPaintsNothing)
         }
         return CallNextHookEx(nullptr, code, wParam, lParam);
     };
-    const auto hooked = [paintEarly](const std::function<void()>& callExport) {
-        const UniqueHook hook(SetWindowsHookExW(WH_CALLWNDPROC, paintEarly, nullptr, GetCurrentThreadId()));
-        callExport();
+    // The hook is set on the thread that calls the export, around the call.
+    HHOOK hook = nullptr;
+    CallOptions hooked;
+    hooked.before = [&hook, paintEarly] {
+        hook = SetWindowsHookExW(WH_CALLWNDPROC, paintEarly, nullptr, GetCurrentThreadId());
     };
+    hooked.after = [&hook] { UnhookWindowsHookEx(hook); };
     InstructionsCall instructions(InstructionsRequest().Waiting(), hooked);
     ASSERT_NE(instructions.dialog(), nullptr);
     EXPECT_EQ(earlyPaints.load(), 1);
@@ -698,46 +692,6 @@ TEST_F(DuplexDialogTest, NothingLeaksWhenTheDialogRunsToItsEnd)
         EXPECT_TRUE(instructions.Close());
         EXPECT_EQ(monitor.Leaks(), "");
         EXPECT_EQ(monitor.Calls(Api::CreateThread), wait != 0 ? 0 : 1);
-    }
-}
-
-TEST_F(DuplexDialogTest, FailedAllocationsShowNothingAndFreeTheCopy)
-{
-    const struct {
-        const char* name;
-        Api fail;
-        uint32_t wait;
-        int threads;  // CreateThread calls expected
-        int skip = 0;  // allocations that succeed before the one that fails
-    } cases[] = {
-        {"no memory for the copy, informational", Api::LocalAlloc, 0, 0},
-        {"no memory for the copy, waiting", Api::LocalAlloc, 1, 0},
-        {"no thread", Api::CreateThread, 0, 1},
-        {"no memory for the thread's start", Api::Malloc, 0, 0},
-        {"no state object, informational", Api::Malloc, 0, 1, 1},
-        {"no state object, waiting", Api::Malloc, 1, 0},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        DllMonitor monitor(DocEventDlgModule());
-        ASSERT_TRUE(monitor.complete());
-        monitor.Fail(c.fail, c.skip, 1);
-        DuplexInstructionsRequest request = MakeRequest(c.wait);
-        const ULONGLONG start = GetTickCount64();
-        DisplayDialogExport()(&request);
-        EXPECT_LT(GetTickCount64() - start, 5000u) << "a failure must not wait for anything";
-        // A thread, had one been started, frees the copy before it ends.
-        const ULONGLONG deadline = GetTickCount64() + 30000;
-        while (monitor.Outstanding(Owned::LocalMemory) != 0 && GetTickCount64() < deadline) {
-            Sleep(10);
-        }
-        // A thread that ended before the export stored its handle leaves the
-        // handle in the slot until the next thread detaches.
-        EXPECT_TRUE(RunBareThread());
-        EXPECT_TRUE(ProcessDialogs().empty());
-        EXPECT_EQ(monitor.Calls(Api::DialogBoxParamW), 0);
-        EXPECT_EQ(monitor.Calls(Api::CreateThread), c.threads);
-        EXPECT_EQ(monitor.Leaks(), "");
     }
 }
 

@@ -1,18 +1,26 @@
-// Every export through the library, with one platform call made to fail at a
-// time: what the caller gets back, whether a dialog shows and with which
-// texts, where it goes, what reaches the registry, and that nothing the
-// library made is left behind.
+// What holds for every export: one table of every export and mode, each with
+// no record, with one platform call made to fail at a time, or with nothing
+// failing. A row says what the caller gets back, whether a dialog shows and
+// with which texts, where it goes, what reaches the registry, whether a thread
+// was started and what becomes of the thread handle the export stored before;
+// every row checks that nothing the library made is left behind.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstddef>
+#include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "bare_thread.h"
 #include "dialog_probe.h"
 #include "dll_monitor.h"
+#include "export_drivers.h"
 #include "fault_support.h"
-#include "resource.h"
+#include "requests.h"
 #include "test_paths.h"
 
 namespace {
@@ -21,18 +29,37 @@ const wchar_t kSettingsRoot[] = L"Software\\Velmoracrestwyn\\DocEventDlgFaults";
 const wchar_t kSettingsSubKey[] = L"DocEventDlgFaults\\run";
 const wchar_t kSettingsKey[] = L"Software\\Velmoracrestwyn\\DocEventDlgFaults\\run";
 const wchar_t kMessage[] = L"The toner is low.";
+const RECT kForegroundPlace{640, 420, 1140, 820};
 
 constexpr LANGID kGerman = 0x0407;
-constexpr int kAll = 1000;  // fails every call of the kind during the row
+constexpr DWORD kPromptly = 5000;  // ms: a call that shows nothing returns within this
 
-// IDs of the sample string library.
-constexpr uint32_t kWarningTitleId = 3000;
-constexpr uint32_t kWarningCancelId = 3001;
-constexpr uint32_t kStep1OutputBinId = 3150;
-constexpr uint32_t kStep2Tray1Id = 3151;
-constexpr uint32_t kStep3GoOrCheckId = 3152;
+enum class Export {
+    Warning,        // IShowWarningDialog, on the caller's thread
+    WarningEx,      // IShowWarningDialogEx, on the caller's thread
+    Notice,         // VJobStorageDialog, on a thread of its own
+    Informational,  // VDisplayDialog, on a thread of its own
+    Waiting,        // VDisplayDialog, on the caller's thread
+};
 
-enum class Target { Warning, JobStorage, DuplexInformational, DuplexWaiting };
+bool Threaded(Export target) { return target == Export::Notice || target == Export::Informational; }
+
+// What goes wrong in a row.
+struct Failure {
+    Api api = Api::Count;  // Api::Count: no call fails
+    int skip = 0;          // calls that pass before the first that fails
+    int count = 0;
+    bool nullRecord = false;
+
+    constexpr Failure AfterPassing(int calls) const { return {api, calls, count, nullRecord}; }
+    constexpr Failure Times(int calls) const { return {api, skip, calls, nullRecord}; }
+};
+
+constexpr Failure NothingFails() { return {}; }
+constexpr Failure NullRecord() { return {Api::Count, 0, 0, true}; }
+constexpr Failure Fails(Api api) { return {api, 0, 1, false}; }
+// Every call of the kind fails during the row.
+constexpr Failure FailsEvery(Api api) { return {api, 0, 1000, false}; }
 
 enum class Texts {
     None,           // no dialog
@@ -48,111 +75,149 @@ enum class Place {
     OnScreen,  // somewhere on the screen, shown
 };
 
-enum class Stored { Nothing, KeyOnly, Value };
+enum class Stored { Nothing, KeyOnly, Value };  // after OK on the job storage notice
+
+// What the caller and the user get.
+struct Outcome {
+    Texts texts = Texts::None;
+    Place place = Place::Any;
+    Stored stored = Stored::Nothing;
+    int plainPicture = -1;   // the frame (0-2) whose picture does not load
+    int32_t result = 0;      // the warning exports' result
+    bool thread = false;     // the threaded exports started a dialog thread
+    bool replaces = true;    // the threaded exports replaced the handle stored before (with null when no thread)
+
+    constexpr Outcome Centred() const { return With(&Outcome::place, Place::Centred); }
+    constexpr Outcome Unplaced() const { return With(&Outcome::place, Place::Unplaced); }
+    constexpr Outcome OnScreen() const { return With(&Outcome::place, Place::OnScreen); }
+    constexpr Outcome Storing(Stored what) const { return With(&Outcome::stored, what); }
+    constexpr Outcome PlainPicture(int frame) const { return With(&Outcome::plainPicture, frame); }
+    constexpr Outcome Returns(int32_t value) const { return With(&Outcome::result, value); }
+    // A threaded export started its thread, which ended without a dialog.
+    constexpr Outcome OnItsThread() const { return With(&Outcome::thread, true); }
+    // A threaded export that made no copy left its stored handle alone.
+    constexpr Outcome KeepsTheStoredHandle() const { return With(&Outcome::replaces, false); }
+
+private:
+    template <class Field, class Value>
+    constexpr Outcome With(Field Outcome::*field, Value value) const
+    {
+        Outcome changed = *this;
+        changed.*field = value;
+        return changed;
+    }
+};
+
+// The dialog showed its texts and ended by OK.
+constexpr Outcome Shows(Texts texts) { return Outcome{texts, Place::Any, Stored::Nothing, -1, IDOK, true, true}; }
+constexpr Outcome ShowsNothing() { return {}; }
 
 struct FaultRow {
     const char* name;
-    Target target;
-    Api api;
-    int skip;
-    int count;  // 0: nothing fails
-    // Expected:
-    int32_t warningResult;  // IShowWarningDialog
-    bool threadReturned;    // VJobStorageDialog: a handle came back
-    Texts texts;
-    Place place = Place::Any;
-    Stored stored = Stored::Nothing;  // after OK on the job storage notice
-    int plainPicture = -1;            // LoadBitmapW rows: the frame (0-2) that stays plain
+    Export target;
+    Failure failure;
+    Outcome outcome;
 };
 
 const FaultRow kRows[] = {
-    // The warning, on the caller's thread.
-    {"warning, nothing fails", Target::Warning, Api::LocalAlloc, 0, 0, 1, false, Texts::Localized},
-    {"warning, no memory for the copy", Target::Warning, Api::LocalAlloc, 0, 1, 0, false, Texts::None},
-    {"warning, no memory for the state", Target::Warning, Api::Malloc, 0, 1, 0, false, Texts::None},
-    {"warning, dialog not created", Target::Warning, Api::DialogBoxParamW, 0, 1, -1, false, Texts::None},
-    {"warning, library not loaded", Target::Warning, Api::LoadLibraryExW, 0, 1, 1, false, Texts::Fallback},
-    {"warning, no string block found", Target::Warning, Api::FindResourceExW, 0, kAll, 1, false, Texts::Fallback},
-    {"warning, first block not found", Target::Warning, Api::FindResourceExW, 0, 1, 1, false,
-     Texts::FirstFallback},
-    {"warning, no block loaded", Target::Warning, Api::LoadResource, 0, kAll, 1, false, Texts::Fallback},
+    {"warning, nothing fails", Export::Warning, NothingFails(), Shows(Texts::Localized)},
+    {"warning, null record", Export::Warning, NullRecord(), ShowsNothing()},
+    {"warning, no memory for the copy", Export::Warning, Fails(Api::LocalAlloc), ShowsNothing()},
+    {"warning, no memory for the state", Export::Warning, Fails(Api::Malloc), ShowsNothing()},
+    {"warning, dialog not created", Export::Warning, Fails(Api::DialogBoxParamW), ShowsNothing().Returns(-1)},
+    {"warning, library not loaded", Export::Warning, Fails(Api::LoadLibraryExW), Shows(Texts::Fallback)},
+    {"warning, no string block found", Export::Warning, FailsEvery(Api::FindResourceExW), Shows(Texts::Fallback)},
+    {"warning, first block not found", Export::Warning, Fails(Api::FindResourceExW), Shows(Texts::FirstFallback)},
+    {"warning, no block loaded", Export::Warning, FailsEvery(Api::LoadResource), Shows(Texts::Fallback)},
 
-    // The job storage notice, on a thread of its own; OK is pressed when it shows.
-    {"job storage, nothing fails", Target::JobStorage, Api::LocalAlloc, 0, 0, 0, true, Texts::Localized,
-     Place::Centred, Stored::Value},
-    {"job storage, no memory for the copy", Target::JobStorage, Api::LocalAlloc, 0, 1, 0, false, Texts::None},
-    {"job storage, no thread", Target::JobStorage, Api::CreateThread, 0, 1, 0, false, Texts::None},
-    {"job storage, no memory for the thread's start", Target::JobStorage, Api::Malloc, 0, 1, 0, false, Texts::None},
-    {"job storage, no memory for the state", Target::JobStorage, Api::Malloc, 1, 1, 0, true, Texts::None},
-    {"job storage, dialog not created", Target::JobStorage, Api::DialogBoxParamW, 0, 1, 0, true, Texts::None},
-    {"job storage, no dialog rectangle", Target::JobStorage, Api::GetWindowRect, 0, 1, 0, true, Texts::Localized,
-     Place::Unplaced, Stored::Value},
-    {"job storage, no foreground rectangle", Target::JobStorage, Api::GetWindowRect, 1, 1, 0, true,
-     Texts::Localized, Place::Unplaced, Stored::Value},
-    {"job storage, library not loaded", Target::JobStorage, Api::LoadLibraryExW, 0, 1, 0, true, Texts::Fallback,
-     Place::Centred, Stored::Value},
-    {"job storage, no string block found", Target::JobStorage, Api::FindResourceExW, 0, kAll, 0, true,
-     Texts::Fallback, Place::Centred, Stored::Value},
-    {"job storage, first block not found", Target::JobStorage, Api::FindResourceExW, 0, 1, 0, true,
-     Texts::FirstFallback, Place::Centred, Stored::Value},
-    {"job storage, no block loaded", Target::JobStorage, Api::LoadResource, 0, kAll, 0, true, Texts::Fallback,
-     Place::Centred, Stored::Value},
-    {"job storage, first block not loaded", Target::JobStorage, Api::LoadResource, 0, 1, 0, true,
-     Texts::FirstFallback, Place::Centred, Stored::Value},
-    {"job storage, key not created", Target::JobStorage, Api::RegCreateKeyExW, 0, 1, 0, true, Texts::Localized,
-     Place::Centred, Stored::Nothing},
-    {"job storage, value not written", Target::JobStorage, Api::RegSetValueExW, 0, 1, 0, true, Texts::Localized,
-     Place::Centred, Stored::KeyOnly},
+    // The check box's answer is written on every path: not ticked.
+    {"warning ex, nothing fails", Export::WarningEx, NothingFails(), Shows(Texts::Localized)},
+    {"warning ex, null record", Export::WarningEx, NullRecord(), ShowsNothing()},
+    {"warning ex, no memory for the copy", Export::WarningEx, Fails(Api::LocalAlloc), ShowsNothing()},
+    {"warning ex, no memory for the state", Export::WarningEx, Fails(Api::Malloc), ShowsNothing()},
+    {"warning ex, dialog not created", Export::WarningEx, Fails(Api::DialogBoxParamW), ShowsNothing().Returns(-1)},
 
-    // The two-sided instructions, informational: on a thread of its own.
-    {"duplex informational, nothing fails", Target::DuplexInformational, Api::LocalAlloc, 0, 0, 0, false,
-     Texts::Localized, Place::Centred},
-    {"duplex informational, no memory for the copy", Target::DuplexInformational, Api::LocalAlloc, 0, 1, 0, false,
-     Texts::None},
-    {"duplex informational, no thread", Target::DuplexInformational, Api::CreateThread, 0, 1, 0, false,
-     Texts::None},
-    {"duplex informational, no memory for the thread's start", Target::DuplexInformational, Api::Malloc, 0, 1, 0,
-     false, Texts::None},
-    {"duplex informational, no memory for the state", Target::DuplexInformational, Api::Malloc, 1, 1, 0, false,
-     Texts::None},
-    {"duplex informational, dialog not created", Target::DuplexInformational, Api::DialogBoxParamW, 0, 1, 0, false,
-     Texts::None},
-    {"duplex informational, no dialog rectangle", Target::DuplexInformational, Api::GetWindowRect, 0, 1, 0, false,
-     Texts::Localized, Place::OnScreen},
-    {"duplex informational, no foreground rectangle", Target::DuplexInformational, Api::GetWindowRect, 1, 1, 0,
-     false, Texts::Localized, Place::OnScreen},
-    {"duplex informational, no rectangle at all", Target::DuplexInformational, Api::GetWindowRect, 0, 2, 0, false,
-     Texts::Localized, Place::OnScreen},
-    {"duplex informational, library not loaded", Target::DuplexInformational, Api::LoadLibraryExW, 0, 1, 0, false,
-     Texts::Fallback, Place::Centred},
-    {"duplex informational, no string block found", Target::DuplexInformational, Api::FindResourceExW, 0, kAll, 0,
-     false, Texts::Fallback, Place::Centred},
-    {"duplex informational, first block not found", Target::DuplexInformational, Api::FindResourceExW, 0, 1, 0,
-     false, Texts::FirstFallback, Place::Centred},
-    {"duplex informational, no block loaded", Target::DuplexInformational, Api::LoadResource, 0, kAll, 0, false,
-     Texts::Fallback, Place::Centred},
-    {"duplex informational, step 1 picture not loaded", Target::DuplexInformational, Api::LoadBitmapW, 0, 1, 0,
-     false, Texts::Localized, Place::Centred, Stored::Nothing, 0},
-    {"duplex informational, step 2 picture not loaded", Target::DuplexInformational, Api::LoadBitmapW, 1, 1, 0,
-     false, Texts::Localized, Place::Centred, Stored::Nothing, 1},
-    {"duplex informational, step 3 picture not loaded", Target::DuplexInformational, Api::LoadBitmapW, 2, 1, 0,
-     false, Texts::Localized, Place::Centred, Stored::Nothing, 2},
+    // The notice's thread makes the dialog's state with its first allocation,
+    // after the export's one for the thread's start.
+    {"job storage, nothing fails", Export::Notice, NothingFails(),
+     Shows(Texts::Localized).Centred().Storing(Stored::Value)},
+    {"job storage, null record", Export::Notice, NullRecord(), ShowsNothing().KeepsTheStoredHandle()},
+    {"job storage, no memory for the copy", Export::Notice, Fails(Api::LocalAlloc),
+     ShowsNothing().KeepsTheStoredHandle()},
+    {"job storage, no library reference", Export::Notice, Fails(Api::GetModuleHandleExW), ShowsNothing()},
+    {"job storage, no memory for the thread's start", Export::Notice, Fails(Api::Malloc), ShowsNothing()},
+    {"job storage, no thread", Export::Notice, Fails(Api::CreateThread), ShowsNothing()},
+    {"job storage, no memory for the state", Export::Notice, Fails(Api::Malloc).AfterPassing(1),
+     ShowsNothing().OnItsThread()},
+    {"job storage, dialog not created", Export::Notice, Fails(Api::DialogBoxParamW), ShowsNothing().OnItsThread()},
+    {"job storage, no dialog rectangle", Export::Notice, Fails(Api::GetWindowRect),
+     Shows(Texts::Localized).Unplaced().Storing(Stored::Value)},
+    {"job storage, no foreground rectangle", Export::Notice, Fails(Api::GetWindowRect).AfterPassing(1),
+     Shows(Texts::Localized).Unplaced().Storing(Stored::Value)},
+    {"job storage, library not loaded", Export::Notice, Fails(Api::LoadLibraryExW),
+     Shows(Texts::Fallback).Centred().Storing(Stored::Value)},
+    {"job storage, no string block found", Export::Notice, FailsEvery(Api::FindResourceExW),
+     Shows(Texts::Fallback).Centred().Storing(Stored::Value)},
+    {"job storage, first block not found", Export::Notice, Fails(Api::FindResourceExW),
+     Shows(Texts::FirstFallback).Centred().Storing(Stored::Value)},
+    {"job storage, no block loaded", Export::Notice, FailsEvery(Api::LoadResource),
+     Shows(Texts::Fallback).Centred().Storing(Stored::Value)},
+    {"job storage, first block not loaded", Export::Notice, Fails(Api::LoadResource),
+     Shows(Texts::FirstFallback).Centred().Storing(Stored::Value)},
+    {"job storage, key not created", Export::Notice, Fails(Api::RegCreateKeyExW),
+     Shows(Texts::Localized).Centred().Storing(Stored::Nothing)},
+    {"job storage, value not written", Export::Notice, Fails(Api::RegSetValueExW),
+     Shows(Texts::Localized).Centred().Storing(Stored::KeyOnly)},
 
-    // The two-sided instructions, waiting: on the caller's thread.
-    {"duplex waiting, nothing fails", Target::DuplexWaiting, Api::LocalAlloc, 0, 0, 0, false, Texts::Localized,
-     Place::Centred},
-    {"duplex waiting, no memory for the copy", Target::DuplexWaiting, Api::LocalAlloc, 0, 1, 0, false, Texts::None},
-    {"duplex waiting, no memory for the state", Target::DuplexWaiting, Api::Malloc, 0, 1, 0, false, Texts::None},
-    {"duplex waiting, dialog not created", Target::DuplexWaiting, Api::DialogBoxParamW, 0, 1, 0, false,
-     Texts::None},
-    {"duplex waiting, no dialog rectangle", Target::DuplexWaiting, Api::GetWindowRect, 0, 1, 0, false,
-     Texts::Localized, Place::OnScreen},
-    {"duplex waiting, no foreground rectangle", Target::DuplexWaiting, Api::GetWindowRect, 1, 1, 0, false,
-     Texts::Localized, Place::OnScreen},
-    {"duplex waiting, library not loaded", Target::DuplexWaiting, Api::LoadLibraryExW, 0, 1, 0, false,
-     Texts::Fallback, Place::Centred},
-    {"duplex waiting, first block not loaded", Target::DuplexWaiting, Api::LoadResource, 0, 1, 0, false,
-     Texts::FirstFallback, Place::Centred},
+    // VDisplayDialog without a record has no mode: it is called on the test's thread.
+    {"duplex, null record", Export::Informational, NullRecord(), ShowsNothing().KeepsTheStoredHandle()},
+    {"duplex informational, nothing fails", Export::Informational, NothingFails(), Shows(Texts::Localized).Centred()},
+    {"duplex informational, no memory for the copy", Export::Informational, Fails(Api::LocalAlloc),
+     ShowsNothing().KeepsTheStoredHandle()},
+    {"duplex informational, no library reference", Export::Informational, Fails(Api::GetModuleHandleExW),
+     ShowsNothing()},
+    {"duplex informational, no memory for the thread's start", Export::Informational, Fails(Api::Malloc),
+     ShowsNothing()},
+    {"duplex informational, no thread", Export::Informational, Fails(Api::CreateThread), ShowsNothing()},
+    {"duplex informational, no memory for the state", Export::Informational, Fails(Api::Malloc).AfterPassing(1),
+     ShowsNothing().OnItsThread()},
+    {"duplex informational, dialog not created", Export::Informational, Fails(Api::DialogBoxParamW),
+     ShowsNothing().OnItsThread()},
+    {"duplex informational, no dialog rectangle", Export::Informational, Fails(Api::GetWindowRect),
+     Shows(Texts::Localized).OnScreen()},
+    {"duplex informational, no foreground rectangle", Export::Informational,
+     Fails(Api::GetWindowRect).AfterPassing(1), Shows(Texts::Localized).OnScreen()},
+    {"duplex informational, no rectangle at all", Export::Informational, Fails(Api::GetWindowRect).Times(2),
+     Shows(Texts::Localized).OnScreen()},
+    {"duplex informational, library not loaded", Export::Informational, Fails(Api::LoadLibraryExW),
+     Shows(Texts::Fallback).Centred()},
+    {"duplex informational, no string block found", Export::Informational, FailsEvery(Api::FindResourceExW),
+     Shows(Texts::Fallback).Centred()},
+    {"duplex informational, first block not found", Export::Informational, Fails(Api::FindResourceExW),
+     Shows(Texts::FirstFallback).Centred()},
+    {"duplex informational, no block loaded", Export::Informational, FailsEvery(Api::LoadResource),
+     Shows(Texts::Fallback).Centred()},
+    // The pictures load as the dialog paints: the failure is made once it
+    // has painted, for the next repaint.
+    {"duplex informational, step 1 picture not loaded", Export::Informational, Fails(Api::LoadBitmapW),
+     Shows(Texts::Localized).Centred().PlainPicture(0)},
+    {"duplex informational, step 2 picture not loaded", Export::Informational,
+     Fails(Api::LoadBitmapW).AfterPassing(1), Shows(Texts::Localized).Centred().PlainPicture(1)},
+    {"duplex informational, step 3 picture not loaded", Export::Informational,
+     Fails(Api::LoadBitmapW).AfterPassing(2), Shows(Texts::Localized).Centred().PlainPicture(2)},
+
+    {"duplex waiting, nothing fails", Export::Waiting, NothingFails(), Shows(Texts::Localized).Centred()},
+    {"duplex waiting, no memory for the copy", Export::Waiting, Fails(Api::LocalAlloc), ShowsNothing()},
+    {"duplex waiting, no memory for the state", Export::Waiting, Fails(Api::Malloc), ShowsNothing()},
+    {"duplex waiting, dialog not created", Export::Waiting, Fails(Api::DialogBoxParamW), ShowsNothing()},
+    {"duplex waiting, no dialog rectangle", Export::Waiting, Fails(Api::GetWindowRect),
+     Shows(Texts::Localized).OnScreen()},
+    {"duplex waiting, no foreground rectangle", Export::Waiting, Fails(Api::GetWindowRect).AfterPassing(1),
+     Shows(Texts::Localized).OnScreen()},
+    {"duplex waiting, library not loaded", Export::Waiting, Fails(Api::LoadLibraryExW),
+     Shows(Texts::Fallback).Centred()},
+    {"duplex waiting, first block not loaded", Export::Waiting, Fails(Api::LoadResource),
+     Shows(Texts::FirstFallback).Centred()},
 };
 
 struct ExpectedText {
@@ -184,36 +249,32 @@ const ExpectedText kContinueText = {IDOK, L"&Weiter", L"C&ontinue"};
 
 const int kPictureFrames[] = {IDC_DUPLEX_STEP1_PICTURE, IDC_DUPLEX_STEP2_PICTURE, IDC_DUPLEX_STEP3_PICTURE};
 
-std::wstring Shown(HWND dialog, int control)
-{
-    return control == 0 ? WindowText(dialog) : ControlText(dialog, control);
-}
-
-void ExpectTexts(HWND dialog, const ExpectedText* texts, size_t count, Texts kind)
+void ExpectTexts(const DialogDriver& dialog, const ExpectedText* texts, size_t count, Texts kind)
 {
     for (size_t i = 0; i < count; ++i) {
         const bool fallback = kind == Texts::Fallback || (kind == Texts::FirstFallback && i == 0);
-        EXPECT_EQ(Shown(dialog, texts[i].control), fallback ? texts[i].fallback : texts[i].localized)
+        EXPECT_EQ(dialog.Text(texts[i].control), fallback ? texts[i].fallback : texts[i].localized)
             << "control " << texts[i].control;
     }
 }
 
-void ExpectDialogTexts(HWND dialog, Target target, Texts kind)
+void ExpectDialogTexts(const DialogDriver& dialog, Export target, Texts kind)
 {
     switch (target) {
-    case Target::Warning:
+    case Export::Warning:
+    case Export::WarningEx:
         ExpectTexts(dialog, kWarningTexts, std::size(kWarningTexts), kind);
-        EXPECT_EQ(ControlText(dialog, IDC_WARNING_MESSAGE), kMessage);
+        EXPECT_EQ(dialog.Text(IDC_WARNING_MESSAGE), kMessage);
         break;
-    case Target::JobStorage:
+    case Export::Notice:
         ExpectTexts(dialog, kJobStorageTexts, std::size(kJobStorageTexts), kind);
-        EXPECT_EQ(ControlText(dialog, IDC_JOB_USER_NAME), L"anna");
-        EXPECT_EQ(ControlText(dialog, IDC_JOB_JOB_NAME), L"Report");
+        EXPECT_EQ(dialog.Text(IDC_JOB_USER_NAME), L"anna");
+        EXPECT_EQ(dialog.Text(IDC_JOB_JOB_NAME), L"Report");
         break;
-    case Target::DuplexInformational:
+    case Export::Informational:
         ExpectTexts(dialog, kDuplexTexts, std::size(kDuplexTexts), kind);
         break;
-    case Target::DuplexWaiting:
+    case Export::Waiting:
         ExpectTexts(dialog, kDuplexTexts, std::size(kDuplexTexts), kind);
         ExpectTexts(dialog, &kContinueText, 1, kind == Texts::Fallback ? Texts::Fallback : Texts::Localized);
         break;
@@ -251,28 +312,27 @@ void ExpectPlace(HWND dialog, HWND foreground, Place place)
     }
 }
 
-// Repaints the dialog with one of the next three picture loads failing, and
-// checks that only that frame stays plain.
-void ExpectPlainPicture(DllMonitor& monitor, HWND dialog, int plain)
+// Repaints the dialog with the picture load after `passing` ones failing,
+// and checks that only the frame `plain` stays plain.
+void ExpectPlainPicture(DllMonitor& monitor, const DialogDriver& dialog, int passing, int plain)
 {
-    // The first paints are over before a load is made to fail: RDW_UPDATENOW
-    // has the dialog's thread paint whatever is pending, and waits for it.
-    RedrawWindow(dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-    monitor.Fail(Api::LoadBitmapW, plain, 1);
+    // The first paints are over before a load is made to fail.
+    dialog.WaitPainted();
+    monitor.Fail(Api::LoadBitmapW, passing, 1);
     const int before = monitor.Calls(Api::LoadBitmapW);
-    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    RedrawWindow(dialog.dialog(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     for (int i = 0; i < 3000 && monitor.Calls(Api::LoadBitmapW) < before + 3; ++i) {
         Sleep(10);
     }
     ASSERT_GE(monitor.Calls(Api::LoadBitmapW), before + 3) << "no repaint";
     // The paint that made the last load has returned once the thread takes
     // its next message.
-    ASSERT_TRUE(WaitUntilPostedHandled(dialog));
+    ASSERT_TRUE(dialog.StillOpenAfterPosting());
     EXPECT_EQ(monitor.Outstanding(Owned::Bitmap), 0);
     EXPECT_EQ(monitor.Outstanding(Owned::MemoryDc), 0);
     const COLORREF face = GetSysColor(COLOR_BTNFACE);
     for (int frame = 0; frame < 3; ++frame) {
-        const int unlike = PixelsUnlike(GetDlgItem(dialog, kPictureFrames[frame]), face);
+        const int unlike = PixelsUnlike(dialog.Control(kPictureFrames[frame]), face);
         if (frame == plain) {
             EXPECT_EQ(unlike, 0) << "frame " << frame << " should be plain";
         } else {
@@ -281,45 +341,82 @@ void ExpectPlainPicture(DllMonitor& monitor, HWND dialog, int plain)
     }
 }
 
-WarningDialogRequest WarningRequest(const std::wstring& library)
+void ExpectStored(Stored stored)
 {
-    WarningDialogRequest request{};
-    request.titleStringId = kWarningTitleId;
-    request.showDialog = 1;
-    SetField(request.messageText, kMessage);
-    request.showCheckBox = 1;
-    request.okStringId = IDS_OK_BUTTON;
-    request.cancelStringId = kWarningCancelId;
-    SetField(request.resourceLibraryPath, library);
-    return request;
+    DWORD type = 0;
+    std::vector<BYTE> data;
+    const bool hasValue = ReadUserValue(kSettingsKey, L"ShowJobStorageDlg", type, data);
+    switch (stored) {
+    case Stored::Nothing:
+        EXPECT_FALSE(UserKeyExists(kSettingsKey));
+        break;
+    case Stored::KeyOnly:
+        EXPECT_TRUE(UserKeyExists(kSettingsKey));
+        EXPECT_FALSE(hasValue);
+        break;
+    case Stored::Value:
+        ASSERT_TRUE(hasValue);
+        EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
+        EXPECT_EQ(data, std::vector<BYTE>{0x01});
+        break;
+    }
 }
 
-JobStorageRequest JobStorage(const std::wstring& library)
+// Makes the test's window the foreground window and waits until it stays so:
+// a dialog that has just ended can take the foreground away a moment after
+// the test's window got it.
+bool SettleForeground(const ForegroundWindow& foreground)
 {
-    JobStorageRequest request{};
-    SetField(request.userName, L"anna");
-    SetField(request.jobName, L"Report");
-    SetField(request.locationLine1, L"Printer memory");
-    SetField(request.settingsSubKey, kSettingsSubKey);
-    SetField(request.resourceLibraryPath, library);
-    SetField(request.helpFilePath, BinPath(L"missing.hlp"));
-    return request;
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        bool steady = foreground.Activate();
+        for (int sample = 0; sample < 5 && steady; ++sample) {
+            Sleep(10);
+            steady = GetForegroundWindow() == foreground.window();
+        }
+        if (steady) {
+            return true;
+        }
+    }
+    return false;
 }
 
-DuplexInstructionsRequest Duplex(const std::wstring& library, bool waiting)
+template <class Record>
+std::vector<Record> Since(const std::vector<Record>& records, size_t count)
 {
-    DuplexInstructionsRequest request{};
-    SetField(request.resourceLibraryPath, library);
-    SetField(request.helpFilePath, BinPath(L"missing.hlp"));
-    request.step1BitmapId = 105;
-    request.step1StringId = kStep1OutputBinId;
-    request.step2BitmapId = 114;
-    request.step2StringId = kStep2Tray1Id;
-    request.step3BitmapId = 109;
-    request.step3StringId = kStep3GoOrCheckId;
-    request.waitForContinue = waiting ? 1 : 0;
-    return request;
+    return std::vector<Record>(records.begin() + static_cast<std::ptrdiff_t>(std::min(count, records.size())),
+                               records.end());
 }
+
+// One row's calls: the dialog a threaded export started before it, whose
+// handle is the one the export holds when the row's call comes, and the row's
+// own call through its driver.
+struct RowCalls {
+    std::optional<NoticeCall> earlierNotice;
+    std::optional<InstructionsCall> earlierInstructions;
+    std::optional<WarningCall> warning;
+    std::optional<NoticeCall> notice;
+    std::optional<InstructionsCall> instructions;
+
+    const DialogDriver* earlier() const
+    {
+        return earlierNotice ? static_cast<const DialogDriver*>(&*earlierNotice)
+                             : earlierInstructions ? &*earlierInstructions : nullptr;
+    }
+    const DialogDriver& driver() const
+    {
+        return warning ? static_cast<const DialogDriver&>(*warning)
+                       : notice ? static_cast<const DialogDriver&>(*notice) : *instructions;
+    }
+    // Ends whatever is still open and waits for it.
+    void Reset()
+    {
+        warning.reset();
+        notice.reset();
+        instructions.reset();
+        earlierNotice.reset();
+        earlierInstructions.reset();
+    }
+};
 
 class Faults : public ::testing::Test {
 protected:
@@ -335,101 +432,158 @@ protected:
     }
 };
 
-TEST_F(Faults, EachFailureEndsAsDesignedAndLeavesNothingBehind)
+TEST_F(Faults, EveryExportEndsEachFailureAsDesignedAndLeavesNothingBehind)
 {
     const HMODULE module = DocEventDlgModule();
     ASSERT_NE(module, nullptr);
-    const std::wstring library = BinPath(L"doceventdlg-strings.dll");
-    const RECT place{640, 420, 1140, 820};
-    ForegroundWindow foreground(place);
+    ForegroundWindow foreground(kForegroundPlace);
     ASSERT_NE(foreground.window(), nullptr);
+
+    const WarningRequest warningRecord = WarningRequest().Message(kMessage);
+    const NoticeRequest noticeRecord =
+        NoticeRequest().UserName(L"anna").JobName(L"Report").SettingsSubKey(kSettingsSubKey);
+    const InstructionsRequest informationalRecord = InstructionsRequest();
+    const InstructionsRequest waitingRecord = InstructionsRequest().Waiting();
 
     for (const FaultRow& row : kRows) {
         SCOPED_TRACE(row.name);
+        const Failure& failure = row.failure;
+        const Outcome& expected = row.outcome;
+        const bool shows = expected.texts != Texts::None;
+        const bool threaded = Threaded(row.target);
+
         DeleteUserKey(kSettingsRoot);
-        ASSERT_TRUE(foreground.Activate());
+        // The handles stored so far are closed before the monitor counts closes.
+        ASSERT_TRUE(RunBareThread());
         UserLanguageOverride german(module, kGerman);
         ASSERT_TRUE(german.active());
         DllMonitor monitor(module);
         ASSERT_TRUE(monitor.complete());
-        if (row.count > 0 && row.api != Api::LoadBitmapW) {
-            monitor.Fail(row.api, row.skip, row.count);
-        }
-        const bool shows = row.texts != Texts::None;
 
-        HWND dialog = nullptr;
-        std::unique_ptr<BackgroundCall> call;
-        const WarningDialogRequest warning = WarningRequest(library);
-        const JobStorageRequest jobStorage = JobStorage(library);
-        const DuplexInstructionsRequest duplex = Duplex(library, row.target == Target::DuplexWaiting);
+        RowCalls calls;
+        HANDLE storedBefore = nullptr;
+        if (threaded) {
+            if (row.target == Export::Notice) {
+                calls.earlierNotice.emplace(noticeRecord);
+            } else {
+                calls.earlierInstructions.emplace(informationalRecord);
+            }
+            ASSERT_NE(calls.earlier()->dialog(), nullptr) << "no dialog before the row's";
+            calls.earlier()->WaitPainted();
+            ASSERT_EQ(monitor.StartedThreads().size(), 1u);
+            storedBefore = monitor.StartedThreads().back().libraryHandle;
+        }
+        ASSERT_TRUE(SettleForeground(foreground));
+
+        const size_t threadsBefore = monitor.StartedThreads().size();
+        const size_t closedBefore = monitor.ClosedHandles().size();
+        const size_t loadsBefore = monitor.LibraryLoads().size();
+        const int copiesBefore = monitor.Calls(Api::LocalAlloc);
+        const int dialogsBefore = monitor.Calls(Api::DialogBoxParamW);
+        if (failure.api != Api::Count && failure.api != Api::LoadBitmapW) {
+            monitor.Fail(failure.api, failure.skip, failure.count);
+        }
+
+        CallOptions options;
+        options.waitForDialog = shows;
+        const ULONGLONG start = GetTickCount64();
         switch (row.target) {
-        case Target::Warning:
-            call = std::make_unique<BackgroundCall>([&warning] { return ShowWarningDialogExport()(&warning); });
-            dialog = shows ? WaitForDialog(call->threadId(), 30000) : nullptr;
+        case Export::Warning:
+        case Export::WarningEx:
+            calls.warning.emplace(failure.nullRecord ? nullptr : warningRecord.get(),
+                                  row.target == Export::Warning ? WarningExport::Plain
+                                                                : WarningExport::CheckBoxAnswer,
+                                  options);
             break;
-        case Target::JobStorage: {
-            const HANDLE thread = JobStorageDialogExport()(&jobStorage);
-            EXPECT_EQ(thread != nullptr, row.threadReturned);
-            dialog = shows ? WaitForDialog(0, 30000) : nullptr;
+        case Export::Notice:
+            calls.notice.emplace(failure.nullRecord ? nullptr : noticeRecord.get(), options);
+            break;
+        case Export::Informational:
+            calls.instructions.emplace(failure.nullRecord ? nullptr : informationalRecord.get(), options);
+            break;
+        case Export::Waiting:
+            calls.instructions.emplace(failure.nullRecord ? nullptr : waitingRecord.get(), options);
             break;
         }
-        case Target::DuplexInformational:
-            DisplayDialogExport()(&duplex);
-            dialog = shows ? WaitForDialog(0, 30000) : nullptr;
-            break;
-        case Target::DuplexWaiting:
-            call = std::make_unique<BackgroundCall>([&duplex] {
-                DisplayDialogExport()(&duplex);
-                return intptr_t{0};
-            });
-            dialog = shows ? WaitForDialog(call->threadId(), 30000) : nullptr;
-            break;
+        const ULONGLONG returnedAfter = GetTickCount64() - start;
+        if (threaded) {
+            if (!shows) {
+                EXPECT_LT(returnedAfter, kPromptly) << "a call that shows nothing must not wait";
+            }
+            // The handle stored before is replaced, and so closed, as the
+            // export stores what it started.
+            const std::vector<HANDLE> closed = Since(monitor.ClosedHandles(), closedBefore);
+            EXPECT_EQ(std::count(closed.begin(), closed.end(), storedBefore), expected.replaces ? 1 : 0)
+                << "closes of the handle stored before";
         }
 
+        const DialogDriver& driver = calls.driver();
         if (shows) {
-            ASSERT_NE(dialog, nullptr) << "no dialog";
-            ExpectDialogTexts(dialog, row.target, row.texts);
-            ExpectPlace(dialog, foreground.window(), row.place);
-            if (row.plainPicture >= 0) {
-                ExpectPlainPicture(monitor, dialog, row.plainPicture);
+            ASSERT_NE(driver.dialog(), nullptr) << "no dialog";
+            ExpectDialogTexts(driver, row.target, expected.texts);
+            ExpectPlace(driver.dialog(), foreground.window(), expected.place);
+            if (expected.plainPicture >= 0) {
+                ExpectPlainPicture(monitor, driver, failure.skip, expected.plainPicture);
             }
-            PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
-            EXPECT_TRUE(WaitForWindowGone(dialog, 30000)) << "the dialog did not end";
+            driver.Command(IDOK, 0);
+            EXPECT_TRUE(WaitForWindowGone(driver.dialog(), 30000)) << "the dialog did not end";
         }
-        if (call) {
-            EXPECT_TRUE(call->Wait(30000)) << "the export did not return";
-            if (row.target == Target::Warning) {
-                EXPECT_EQ(call->result(), row.warningResult);
-            }
+        const DWORD returnWithin = shows ? 30000 : kPromptly;
+        switch (row.target) {
+        case Export::Warning:
+            EXPECT_EQ(calls.warning->Result(returnWithin), expected.result);
+            break;
+        case Export::WarningEx:
+            EXPECT_EQ(calls.warning->Result(returnWithin), expected.result);
+            EXPECT_EQ(calls.warning->ticked(), 0) << "the check box's answer";
+            break;
+        case Export::Notice:
+            EXPECT_EQ(calls.notice->returned() != nullptr, expected.thread);
+            break;
+        case Export::Waiting:
+            EXPECT_TRUE(calls.instructions->Returned(returnWithin)) << "the export did not return";
+            break;
+        case Export::Informational:
+            break;
         }
 
+        // A threaded export starts at most its one thread, which ends with
+        // exit code 0 (even when it ended before the export stored its
+        // handle); the others run on the caller's thread.
+        const std::vector<StartedThread> started = Since(monitor.StartedThreads(), threadsBefore);
+        ASSERT_EQ(started.size(), expected.thread && threaded ? 1u : 0u) << "threads started";
+        for (const StartedThread& thread : started) {
+            ASSERT_EQ(WaitForSingleObject(thread.handle, 30000), WAIT_OBJECT_0) << "the thread did not end";
+            DWORD exitCode = 1;
+            EXPECT_TRUE(GetExitCodeThread(thread.handle, &exitCode));
+            EXPECT_EQ(exitCode, 0u);
+            if (row.target == Export::Notice) {
+                EXPECT_EQ(calls.notice->returned(), thread.libraryHandle) << "not the handle of its thread";
+            }
+        }
+        // The record is copied once, with LocalAlloc (and released: below).
+        EXPECT_EQ(monitor.Calls(Api::LocalAlloc) - copiesBefore, failure.nullRecord ? 0 : 1) << "copies";
+        if (!shows) {
+            const int failedDialogs = failure.api == Api::DialogBoxParamW ? 1 : 0;
+            EXPECT_EQ(monitor.Calls(Api::DialogBoxParamW) - dialogsBefore, failedDialogs) << "windows created";
+            EXPECT_TRUE(Since(monitor.LibraryLoads(), loadsBefore).empty()) << "the caller's library was loaded";
+        }
+        if (failure.api != Api::Count) {
+            EXPECT_GT(monitor.Calls(failure.api), failure.skip) << "the failing call was never made: "
+                                                                << ApiName(failure.api);
+        }
+
+        if (const DialogDriver* earlier = calls.earlier()) {
+            EXPECT_TRUE(IsWindow(earlier->dialog())) << "the dialog before ended";
+            EXPECT_TRUE(calls.earlierNotice ? calls.earlierNotice->Close() : calls.earlierInstructions->Close());
+        }
+        calls.Reset();
         EXPECT_EQ(WaitForNoLeaks(monitor), "");
+        EXPECT_EQ(monitor.StrayCloses(), 0) << "a handle closed twice, or one the library never had";
         EXPECT_TRUE(ProcessDialogs().empty()) << "a dialog is still open";
-        if (row.count > 0) {
-            EXPECT_GT(monitor.Calls(row.api), row.skip) << "the failing call was never made: " << ApiName(row.api);
-        }
-
-        DWORD type = 0;
-        std::vector<BYTE> data;
-        const bool hasValue = ReadUserValue(kSettingsKey, L"ShowJobStorageDlg", type, data);
-        switch (row.stored) {
-        case Stored::Nothing:
-            EXPECT_FALSE(UserKeyExists(kSettingsKey));
-            break;
-        case Stored::KeyOnly:
-            EXPECT_TRUE(UserKeyExists(kSettingsKey));
-            EXPECT_FALSE(hasValue);
-            break;
-        case Stored::Value:
-            ASSERT_TRUE(hasValue);
-            EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
-            EXPECT_EQ(data, std::vector<BYTE>{0x01});
-            break;
-        }
         EXPECT_TRUE(monitor.HelpCalls().empty());
-        call.reset();
+        ExpectStored(expected.stored);
     }
 }
 
 }  // namespace
-

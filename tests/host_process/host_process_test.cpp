@@ -18,6 +18,15 @@
 
 namespace {
 
+// The exports of the copy of the library the test loaded itself.
+CallOptions OnTheCopy(HMODULE module, bool waitForDialog = true)
+{
+    CallOptions options;
+    options.library = module;
+    options.waitForDialog = waitForDialog;
+    return options;
+}
+
 constexpr wchar_t kLibraryName[] = L"doceventdlg.dll";
 
 // More calls than any case makes: every one fails.
@@ -58,10 +67,10 @@ TEST(HostProcess, LibraryStaysLoadedUntilTheLastDialogThreadEnds)
         // The first dialog is on the screen before the second one lays out
         // any text (Wine's text layout caches are not safe for two threads
         // that fill them at once).
-        NoticeCall notice(module, NoticeRequest());
+        NoticeCall notice(NoticeRequest(), OnTheCopy(module));
         ASSERT_NE(notice.returned(), nullptr);
         ASSERT_NE(notice.dialog(), nullptr);
-        InstructionsCall instructions(module, InstructionsRequest());  // informational
+        InstructionsCall instructions(InstructionsRequest(), OnTheCopy(module));  // informational
         ASSERT_NE(instructions.dialog(), nullptr);
 
         for (int i = 0; i < test.hostReferences; ++i) {
@@ -86,7 +95,7 @@ TEST(HostProcess, UnloadClosesTheHandleStillInItsSlot)
     ASSERT_NE(module, nullptr);
     DllMonitor monitor(module);
     ASSERT_TRUE(monitor.complete());
-    NoticeCall notice(module, NoticeRequest());
+    NoticeCall notice(NoticeRequest(), OnTheCopy(module));
     ASSERT_NE(notice.returned(), nullptr);
     ASSERT_NE(notice.dialog(), nullptr);
     FreeLibrary(module);
@@ -117,9 +126,9 @@ TEST(HostProcess, NoReferenceLeftWhenNoDialogThreadStarts)
             DllMonitor monitor(module);
             ASSERT_TRUE(monitor.complete());
             monitor.Fail(test.failing, 0, kEveryCall);
-            const NoticeCall notice(module, NoticeRequest(), false);
+            const NoticeCall notice(NoticeRequest(), OnTheCopy(module, false));
             EXPECT_EQ(notice.returned(), nullptr);
-            const InstructionsCall instructions(module, InstructionsRequest(), false);  // informational
+            const InstructionsCall instructions(InstructionsRequest(), OnTheCopy(module, false));  // informational
             EXPECT_TRUE(ProcessDialogs().empty());
             EXPECT_EQ(monitor.Leaks(), "");
         }

@@ -131,16 +131,6 @@ TEST_F(JobStorageTest, ReturnsBeforeTheDialogAndRunsItOwnerlessOnTheReturnedThre
     EXPECT_TRUE(notice.Close());
 }
 
-TEST_F(JobStorageTest, NullRequestStartsNothing)
-{
-    DllMonitor monitor(DocEventDlgModule());
-    ASSERT_TRUE(monitor.complete());
-    EXPECT_EQ(JobStorageDialogExport()(nullptr), nullptr);
-    EXPECT_EQ(monitor.Calls(Api::LocalAlloc), 0);
-    EXPECT_EQ(monitor.Calls(Api::CreateThread), 0);
-    EXPECT_TRUE(ProcessDialogs().empty());
-}
-
 TEST_F(JobStorageTest, ShowsTheRecordAsItWasAtTheCall)
 {
     ScratchSettingsKey settings;
@@ -507,69 +497,6 @@ TEST_F(JobStorageTest, ReleasesEverythingItMade)
     EXPECT_EQ(monitor.Created(Owned::Library), 1);
     EXPECT_EQ(monitor.Created(Owned::ThreadHandle), 1);
     EXPECT_EQ(monitor.Leaks(), "");
-}
-
-TEST_F(JobStorageTest, NoMemoryForTheCopyReturnsNull)
-{
-    DllMonitor monitor(DocEventDlgModule());
-    ASSERT_TRUE(monitor.complete());
-    monitor.Fail(Api::LocalAlloc);
-    const JobStorageRequest request = BasicJobStorageRequest();
-    EXPECT_EQ(JobStorageDialogExport()(&request), nullptr);
-    EXPECT_EQ(monitor.Calls(Api::CreateThread), 0);  // so no dialog can come up later
-    EXPECT_TRUE(ProcessDialogs().empty());
-    EXPECT_EQ(monitor.Leaks(), "");
-}
-
-TEST_F(JobStorageTest, NoThreadReturnsAndStoresNullAndFreesTheCopy)
-{
-    DllMonitor monitor(DocEventDlgModule());
-    ASSERT_TRUE(monitor.complete());
-    ASSERT_TRUE(RunBareThread());  // empties the slot
-    const size_t closedBefore = monitor.ClosedHandles().size();
-    const JobStorageRequest request = BasicJobStorageRequest();
-    Notice running(request);
-    ASSERT_NE(running.dialog(), nullptr);
-
-    monitor.Fail(Api::CreateThread);
-    EXPECT_EQ(JobStorageDialogExport()(&request), nullptr);
-    // Null took the running dialog's handle's place in the slot, closing it.
-    EXPECT_EQ(ClosedSince(monitor, closedBefore), std::vector<HANDLE>{running.returned()});
-    EXPECT_EQ(monitor.Outstanding(Owned::LocalMemory), 0);
-    EXPECT_EQ(monitor.Outstanding(Owned::ThreadHandle), 0);
-    EXPECT_EQ(ProcessDialogs().size(), 1u);
-    ASSERT_TRUE(running.Close());
-    EXPECT_TRUE(RunBareThread());
-    EXPECT_EQ(monitor.Leaks(), "");
-}
-
-// The state is the thread's first allocation, after the export's thread
-// start; every failure, the first of the process included, must release
-// everything.
-TEST_F(JobStorageTest, NoMemoryForTheStateEndsTheThreadQuietly)
-{
-    for (int round = 0; round < 3; ++round) {
-        SCOPED_TRACE("round " + std::to_string(round));
-        DllMonitor monitor(DocEventDlgModule());
-        ASSERT_TRUE(monitor.complete());
-        // The thread ends at once, so its handle is taken before it runs.
-        const ThreadStartWatch watch(DocEventDlgModule());
-        ASSERT_TRUE(watch.active());
-        monitor.Fail(Api::Malloc, 1);
-        Notice notice(BasicJobStorageRequest(), false);
-        ASSERT_NE(notice.returned(), nullptr);
-        const HANDLE thread = watch.last();
-        ASSERT_TRUE(WaitForThreadEnd(thread));
-        DWORD exitCode = 1;
-        EXPECT_TRUE(GetExitCodeThread(thread, &exitCode));
-        EXPECT_EQ(exitCode, 0u);
-        EXPECT_GE(monitor.Calls(Api::Malloc), 1);
-        EXPECT_EQ(monitor.Calls(Api::DialogBoxParamW), 0);
-        EXPECT_EQ(monitor.Outstanding(Owned::LocalMemory), 0);  // the copy
-        EXPECT_TRUE(ThreadDialogs(GetThreadId(thread)).empty());
-        EXPECT_TRUE(RunBareThread());
-        EXPECT_EQ(monitor.Leaks(), "");
-    }
 }
 
 TEST_F(JobStorageTest, UnwritablePreferenceStillEndsTheNotice)

@@ -20,7 +20,9 @@
 #include "bare_thread.h"
 #include "dialog_probe.h"
 #include "dll_monitor.h"
+#include "export_drivers.h"
 #include "monitor_report.h"
+#include "requests.h"
 #include "test_paths.h"
 #include "user_registry.h"
 
@@ -47,10 +49,16 @@ const wchar_t kSettingsSubKey[] = L"doceventdlg-soak";
 const wchar_t kSettingsParentPath[] = L"Software\\Velmoracrestwyn";
 const wchar_t kSettingsKeyPath[] = L"Software\\Velmoracrestwyn\\doceventdlg-soak";
 const wchar_t kSettingValue[] = L"ShowJobStorageDlg";
+const wchar_t kHelpFile[] = L"C:\\nowhere\\soak.hlp";
 
 // The illustrations the library carries; the soak paints each of them.
-const uint32_t kBitmapIds[] = {105, 106, 107, 108, 109, 110, 111, 112, 113, 114, 115, 116, 117, 118, 119,
-                               120, 121, 122, 123, 133, 134, 146, 147, 149, 151, 152, 153, 154, 155};
+const uint32_t kBitmapIds[] = {
+    IDB_ILLUSTRATION_105, IDB_ILLUSTRATION_106, IDB_ILLUSTRATION_107, IDB_ILLUSTRATION_108, IDB_ILLUSTRATION_109,
+    IDB_ILLUSTRATION_110, IDB_ILLUSTRATION_111, IDB_ILLUSTRATION_112, IDB_ILLUSTRATION_113, IDB_ILLUSTRATION_114,
+    IDB_ILLUSTRATION_115, IDB_ILLUSTRATION_116, IDB_ILLUSTRATION_117, IDB_ILLUSTRATION_118, IDB_ILLUSTRATION_119,
+    IDB_ILLUSTRATION_120, IDB_ILLUSTRATION_121, IDB_ILLUSTRATION_122, IDB_ILLUSTRATION_123, IDB_ILLUSTRATION_133,
+    IDB_ILLUSTRATION_134, IDB_ILLUSTRATION_146, IDB_ILLUSTRATION_147, IDB_ILLUSTRATION_149, IDB_ILLUSTRATION_151,
+    IDB_ILLUSTRATION_152, IDB_ILLUSTRATION_153, IDB_ILLUSTRATION_154, IDB_ILLUSTRATION_155};
 constexpr int kBitmapCount = static_cast<int>(sizeof(kBitmapIds) / sizeof(kBitmapIds[0]));
 
 enum class Kind { Warning, JobStorage, DuplexInformational, DuplexWaiting, Count };
@@ -75,14 +83,20 @@ const char* KindName(Kind kind)
 void DeleteSettingsKey() { RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKeyPath); }
 
 // Ends a dialog as the user would: a button (its command) or the close box.
-void EndWith(HWND dialog, int commandId)
+void EndWith(const DialogDriver& dialog, int commandId)
 {
     if (commandId == 0) {
-        PostMessageW(dialog, WM_CLOSE, 0, 0);
+        dialog.Post(WM_CLOSE);
     } else {
-        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(commandId, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, commandId)));
+        dialog.Command(commandId);
     }
+}
+
+CallOptions NoWait()
+{
+    CallOptions options;
+    options.waitForDialog = false;
+    return options;
 }
 
 class SoakRun {
@@ -177,97 +191,82 @@ private:
                " paint contexts, not 3";
     }
 
-    // Waits for the dialog's own thread, which the library started, to end.
-    static std::string WaitForDialogThread(HANDLE thread)
+    // Ends a dialog that runs on a thread the library started (the notice's
+    // and the informational instructions'), waits for that thread and checks
+    // its exit code.
+    template <class Driver>
+    std::string EndOnItsThread(Driver& call, int command) const
     {
-        if (WaitForSingleObject(thread, kTimeoutMs) != WAIT_OBJECT_0) {
+        const std::vector<StartedThread> started = monitor_.StartedThreads();
+        EndWith(call, command);
+        if (!call.WaitEnded(kTimeoutMs)) {
             return "the dialog thread did not end";
         }
+        if (started.empty()) {
+            return "no dialog thread was started";
+        }
         DWORD exitCode = 1;
-        GetExitCodeThread(thread, &exitCode);
+        GetExitCodeThread(started.back().handle, &exitCode);
         if (exitCode != 0) {
             return "the dialog thread ended with " + std::to_string(exitCode);
         }
         return {};
     }
 
-    // Ends a dialog that runs on a thread the library started, and waits for
-    // that thread: the notice and the informational instructions both do so.
-    static std::string EndOnItsThread(HWND dialog, int command)
-    {
-        const HANDLE thread = OpenThread(SYNCHRONIZE | THREAD_QUERY_LIMITED_INFORMATION, FALSE,
-                                         GetWindowThreadProcessId(dialog, nullptr));
-        EndWith(dialog, command);
-        if (thread == nullptr) {
-            return "the dialog thread is gone";
-        }
-        const std::string ended = WaitForDialogThread(thread);
-        CloseHandle(thread);
-        return ended;
-    }
-
     std::string WarningCycle(bool mirrored, int round)
     {
-        WarningDialogRequest request{};
-        request.showDialog = 1;
-        request.titleStringId = 3000;
-        request.okStringId = 849;
-        request.cancelStringId = 3001;
-        request.thirdButtonStringId = round % 2 == 0 ? 3002 : 3003;
-        request.showCheckBox = round % 3 == 0 ? 1 : 0;
         // Every other message is long enough to grow the dialog.
-        SetField(request.messageText, round % 2 == 0 ? std::wstring(L"The paper tray is open.")
-                                                     : std::wstring(300, L'W'));
-        SetField(request.resourceLibraryPath, BinPath(L"doceventdlg-strings.dll"));
-
+        const WarningRequest request =
+            WarningRequest()
+                .Third(round % 2 == 0 ? IDS_WARNING_RETRY : IDS_WARNING_DETAILS)
+                .CheckBox(round % 3 == 0 ? 1 : 0)
+                .Message(round % 2 == 0 ? std::wstring(L"The paper tray is open.") : std::wstring(300, L'W'));
         const struct {
             int command;  // 0: the close box
             intptr_t result;
-        } endings[] = {{IDOK, 1}, {IDCANCEL, 2}, {285, 285}, {0, 2}};
+        } endings[] = {{IDOK, IDOK}, {IDCANCEL, IDCANCEL}, {IDC_WARNING_THIRD_BUTTON, IDC_WARNING_THIRD_BUTTON},
+                       {0, IDCANCEL}};
         const auto& ending = endings[round % 4];
 
-        BackgroundCall call([&request] { return static_cast<intptr_t>(ShowWarningDialogExport()(&request)); });
-        const HWND dialog = WaitForDialog(call.threadId(), kTimeoutMs);
-        if (dialog == nullptr) {
+        WarningCall warning(request, WarningExport::Plain, NoWait());
+        if (warning.WaitDialog(kTimeoutMs) == nullptr) {
             return "no dialog appeared";
         }
-        std::string problem = Inspect(dialog, mirrored);
-        EndWith(dialog, ending.command);
-        if (!call.Wait(kTimeoutMs)) {
+        std::string problem = Inspect(warning.dialog(), mirrored);
+        EndWith(warning, ending.command);
+        const intptr_t result = warning.Result(kTimeoutMs);
+        if (result == kStillOpen) {
             return "the call did not return";
         }
-        if (problem.empty() && call.result() != ending.result) {
-            problem = "returned " + std::to_string(call.result()) + ", not " + std::to_string(ending.result);
+        if (problem.empty() && result != ending.result) {
+            problem = "returned " + std::to_string(result) + ", not " + std::to_string(ending.result);
         }
         return problem;
     }
 
     std::string JobStorageCycle(bool mirrored, int round)
     {
-        JobStorageRequest request{};
-        SetField(request.userName, L"soak");
-        SetField(request.jobName, L"Cycle " + std::to_wstring(round));
-        SetField(request.locationLine1, L"Printer hard disk");
-        SetField(request.locationLine2, L"Stored jobs");
-        SetField(request.locationLine3, L"Private");
-        SetField(request.settingsSubKey, kSettingsSubKey);
-        request.rangeSuffixFlag1 = 1;
-        request.rangeSuffixFlag2 = round % 2 == 0 ? 1 : 0;
-        SetField(request.resourceLibraryPath, BinPath(L"doceventdlg-strings.dll"));
-        SetField(request.helpFilePath, L"C:\\nowhere\\soak.hlp");
-
+        const NoticeRequest request = NoticeRequest()
+                                          .UserName(L"soak")
+                                          .JobName(L"Cycle " + std::to_wstring(round))
+                                          .Location(1, L"Printer hard disk")
+                                          .Location(2, L"Stored jobs")
+                                          .Location(3, L"Private")
+                                          .SettingsSubKey(kSettingsSubKey)
+                                          .RangeSuffix(1, round % 2 == 0 ? 1 : 0)
+                                          .HelpFile(kHelpFile);
         // Every fourth notice is confirmed, which writes the preference.
         const bool confirm = round % 4 == 3;
 
-        if (JobStorageDialogExport()(&request) == nullptr) {
+        NoticeCall notice(request, NoWait());
+        if (notice.returned() == nullptr) {
             return "no thread was started";
         }
-        const HWND dialog = WaitForDialog(0, kTimeoutMs);
-        if (dialog == nullptr) {
+        if (notice.WaitDialog(kTimeoutMs) == nullptr) {
             return "no dialog appeared";
         }
-        std::string problem = Inspect(dialog, mirrored);
-        const std::string ended = EndOnItsThread(dialog, confirm ? IDOK : 0);
+        std::string problem = Inspect(notice.dialog(), mirrored);
+        const std::string ended = EndOnItsThread(notice, confirm ? IDOK : 0);
         if (confirm) {
             ++settingsWrites_;
         }
@@ -276,50 +275,37 @@ private:
 
     std::string DuplexCycle(bool waiting, bool mirrored, int round)
     {
-        DuplexInstructionsRequest request{};
-        SetField(request.resourceLibraryPath, BinPath(L"doceventdlg-strings.dll"));
-        SetField(request.helpFilePath, L"C:\\nowhere\\soak.hlp");
-        // Three different illustrations each cycle, all of them in turn.
-        request.step1BitmapId = kBitmapIds[(3 * round) % kBitmapCount];
-        request.step2BitmapId = kBitmapIds[(3 * round + 1) % kBitmapCount];
-        request.step3BitmapId = kBitmapIds[(3 * round + 2) % kBitmapCount];
-        request.step1StringId = 3150;
-        request.step2StringId = 3151 + static_cast<uint32_t>(round % 6);
-        request.step3StringId = round % 2 == 0 ? 3140 : 3152;  // 3140 composes two lines when informational
-        request.waitForContinue = waiting ? 1 : 0;
-        request.evenPagesFirst = static_cast<uint32_t>(round % 2);
+        // Three different illustrations each cycle, all of them in turn; six
+        // step-2 texts in turn, and IDS_DUPLEX_STEP3_IN_TRAY, which composes two
+        // lines when informational, every other cycle.
+        const InstructionsRequest request =
+            InstructionsRequest()
+                .HelpFile(kHelpFile)
+                .Step(1, kBitmapIds[(3 * round) % kBitmapCount], IDS_DUPLEX_STEP1_OUTPUT_BIN)
+                .Step(2, kBitmapIds[(3 * round + 1) % kBitmapCount],
+                      IDS_DUPLEX_STEP2_TRAY1 + static_cast<uint32_t>(round % 6))
+                .Step(3, kBitmapIds[(3 * round + 2) % kBitmapCount],
+                      round % 2 == 0 ? IDS_DUPLEX_STEP3_IN_TRAY : IDS_DUPLEX_STEP3_GO_OR_CHECK)
+                .Waiting(waiting ? 1 : 0)
+                .EvenPagesFirst(static_cast<uint32_t>(round % 2));
         const int command = round % 2 == 0 ? IDOK : 0;
 
+        InstructionsCall instructions(request, NoWait());
+        if (instructions.WaitDialog(kTimeoutMs) == nullptr) {
+            return "no dialog appeared";
+        }
+        std::string problem = Inspect(instructions.dialog(), mirrored);
+        if (problem.empty()) {
+            problem = PaintProblem(instructions.dialog());
+        }
         if (waiting) {
-            BackgroundCall call([&request] {
-                DisplayDialogExport()(&request);
-                return intptr_t{0};
-            });
-            const HWND dialog = WaitForDialog(call.threadId(), kTimeoutMs);
-            if (dialog == nullptr) {
-                return "no dialog appeared";
-            }
-            std::string problem = Inspect(dialog, mirrored);
-            if (problem.empty()) {
-                problem = PaintProblem(dialog);
-            }
-            EndWith(dialog, command);
-            if (!call.Wait(kTimeoutMs)) {
+            EndWith(instructions, command);
+            if (!instructions.WaitEnded(kTimeoutMs)) {
                 return "the call did not return";
             }
             return problem;
         }
-
-        DisplayDialogExport()(&request);
-        const HWND dialog = WaitForDialog(0, kTimeoutMs);
-        if (dialog == nullptr) {
-            return "no dialog appeared";
-        }
-        std::string problem = Inspect(dialog, mirrored);
-        if (problem.empty()) {
-            problem = PaintProblem(dialog);
-        }
-        const std::string ended = EndOnItsThread(dialog, command);
+        const std::string ended = EndOnItsThread(instructions, command);
         return !ended.empty() ? ended : problem;
     }
 

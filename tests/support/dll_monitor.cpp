@@ -172,7 +172,7 @@ HANDLE WINAPI MonitoredCreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack
         HANDLE own = nullptr;
         DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &own, 0, FALSE, DUPLICATE_SAME_ACCESS);
         std::lock_guard<std::mutex> guard(g_shared.lock);
-        g_shared.startedThreads.push_back({GetThreadId(thread), own});
+        g_shared.startedThreads.push_back({GetThreadId(thread), own, thread});
     }
     g_shared.Add(Owned::ThreadHandle, thread);
     return thread;
@@ -196,7 +196,18 @@ BOOL WINAPI MonitoredGetModuleHandleExW(DWORD flags, LPCWSTR name, HMODULE* modu
         SetLastError(ERROR_MOD_NOT_FOUND);
         return FALSE;
     }
-    return GetModuleHandleExW(flags, name, module);
+    const BOOL found = GetModuleHandleExW(flags, name, module);
+    if (found && (flags & GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT) == 0) {
+        g_shared.Add(Owned::LibraryReference, *module);
+    }
+    return found;
+}
+
+// Never returns: the reference is given back as the thread ends.
+void WINAPI MonitoredFreeLibraryAndExitThread(HMODULE module, DWORD exitCode)
+{
+    g_shared.Remove(Owned::LibraryReference, module);
+    FreeLibraryAndExitThread(module, exitCode);
 }
 
 LANGID WINAPI MonitoredGetUserDefaultUILanguage()
@@ -413,7 +424,9 @@ BOOL WINAPI MonitoredFreeLibrary(HMODULE module)
         g_shared.Remove(Owned::HtmlHelpModule, module);
         return TRUE;
     }
-    g_shared.Remove(Owned::Library, module);
+    if (!g_shared.Remove(Owned::Library, module)) {
+        g_shared.Remove(Owned::LibraryReference, module);
+    }
     return FreeLibrary(module);
 }
 
@@ -579,6 +592,7 @@ const Replacement kReplacements[] = {
     {"ActivateActCtx", reinterpret_cast<const void*>(&MonitoredActivateActCtx)},
     {"DeactivateActCtx", reinterpret_cast<const void*>(&MonitoredDeactivateActCtx)},
     {"GetModuleHandleExW", reinterpret_cast<const void*>(&MonitoredGetModuleHandleExW)},
+    {"FreeLibraryAndExitThread", reinterpret_cast<const void*>(&MonitoredFreeLibraryAndExitThread)},
     {"GetUserDefaultUILanguage", reinterpret_cast<const void*>(&MonitoredGetUserDefaultUILanguage)},
 };
 
@@ -590,7 +604,7 @@ const char* const kApiNames[] = {"LocalAlloc",      "malloc",          "CreateTh
                                  "GetModuleHandleExW"};
 const char* const kOwnedNames[] = {"LocalMemory", "HeapMemory", "ThreadHandle", "Font",        "Bitmap",
                                    "MemoryDc",    "PaintDc",    "WindowDc",   "Library",      "RegistryKey", "HtmlHelpModule",
-                                   "ActivationContext", "ActivationCookie"};
+                                   "ActivationContext", "ActivationCookie", "LibraryReference"};
 static_assert(std::size(kApiNames) == static_cast<size_t>(Api::Count), "a name for every call");
 static_assert(std::size(kOwnedNames) == static_cast<size_t>(Owned::Count), "a name for every kind");
 

@@ -64,6 +64,10 @@ enum class Owned {
     HtmlHelpModule,  // the stand-in for hhctrl.ocx
     ActivationContext,
     ActivationCookie,  // an activation not yet deactivated
+    // A reference to the library itself (GetModuleHandleExW without
+    // GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT), until FreeLibrary or
+    // FreeLibraryAndExitThread gives it back.
+    LibraryReference,
     Count,
 };
 
@@ -89,9 +93,12 @@ struct LibraryLoad {
 // A thread the library started: its ID and a handle of the monitor's own,
 // taken before the library had the handle, so the thread can be waited for
 // whatever the library does with its handle. Valid while the monitor lives.
+// libraryHandle is the value CreateThread gave the library, to be compared
+// (with ClosedHandles, with what an export returned), never used.
 struct StartedThread {
     DWORD id;
     HANDLE handle;
+    HANDLE libraryHandle;
 };
 
 class DllMonitor {

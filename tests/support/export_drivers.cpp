@@ -1,27 +1,30 @@
 #include "export_drivers.h"
 
-#include <utility>
-
 #include "test_paths.h"
 
 namespace {
 
 using ShowWarningExFunction = int32_t(WINAPI*)(const WarningDialogRequest*, int32_t*);
 
-// An export of library; null: the copy the program keeps loaded.
 template <class Function>
 Function ExportOf(HMODULE library, const char* name)
 {
-    if (library == nullptr) {
-        library = DocEventDlgModule();
-    }
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+    return reinterpret_cast<Function>(
+        reinterpret_cast<void*>(GetProcAddress(library != nullptr ? library : DocEventDlgModule(), name)));
 }
 
-ShowWarningExFunction ShowWarningDialogExExport()
+// Runs the caller's code around one export call, on the calling thread.
+template <class Call>
+auto AroundCall(const CallOptions& options, Call call)
 {
-    return reinterpret_cast<ShowWarningExFunction>(
-        reinterpret_cast<void*>(GetProcAddress(DocEventDlgModule(), "IShowWarningDialogEx")));
+    if (options.before) {
+        options.before();
+    }
+    const auto result = call();
+    if (options.after) {
+        options.after();
+    }
+    return result;
 }
 
 std::set<HWND> OpenDialogs()
@@ -43,6 +46,13 @@ void EndIfOpen(HWND dialog)
         PostMessageW(dialog, WM_CLOSE, 0, 0);
         WaitForWindowGone(dialog, 30000);
     }
+}
+
+CallOptions Waiting(bool waitForDialog)
+{
+    CallOptions options;
+    options.waitForDialog = waitForDialog;
+    return options;
 }
 
 }  // namespace
@@ -67,29 +77,41 @@ void DialogDriver::Post(UINT message, WPARAM wParam, LPARAM lParam) const
 bool DialogDriver::StillOpenAfterPosting() const { return WaitUntilPostedHandled(dialog_) && IsWindow(dialog_); }
 
 WarningCall::WarningCall(const WarningDialogRequest& request, WarningExport which, bool waitForDialog)
+    : WarningCall(request, which, Waiting(waitForDialog))
+{
+}
+
+WarningCall::WarningCall(const WarningDialogRequest& request, WarningExport which, const CallOptions& options)
     : own_(std::make_unique<WarningDialogRequest>(request))
 {
-    Start(own_.get(), which);
-    if (waitForDialog) {
-        WaitDialog();
-    }
+    Start(own_.get(), which, options);
 }
 
 WarningCall::WarningCall(const WarningDialogRequest* callerRecord, WarningExport which)
+    : WarningCall(callerRecord, which, CallOptions{})
 {
-    Start(callerRecord, which);
-    WaitDialog();
 }
 
-void WarningCall::Start(const WarningDialogRequest* record, WarningExport which)
+WarningCall::WarningCall(const WarningDialogRequest* callerRecord, WarningExport which, const CallOptions& options)
 {
-    call_ = std::make_unique<BackgroundCall>([this, record, which]() -> intptr_t {
-        if (which == WarningExport::Plain) {
-            return ShowWarningDialogExport()(record);
-        }
-        return ShowWarningDialogExExport()(record, &ticked_);
+    Start(callerRecord, which, options);
+}
+
+void WarningCall::Start(const WarningDialogRequest* record, WarningExport which, const CallOptions& options)
+{
+    call_ = std::make_unique<BackgroundCall>([this, record, which, options]() -> intptr_t {
+        return AroundCall(options, [&]() -> intptr_t {
+            if (which == WarningExport::Plain) {
+                return ExportOf<ShowWarningDialogFunction>(options.library, "IShowWarningDialog")(record);
+            }
+            int32_t* const answer = which == WarningExport::CheckBoxAnswer ? &ticked_ : nullptr;
+            return ExportOf<ShowWarningExFunction>(options.library, "IShowWarningDialogEx")(record, answer);
+        });
     });
     threadId_ = call_->threadId();
+    if (options.waitForDialog) {
+        WaitDialog();
+    }
 }
 
 WarningCall::~WarningCall()
@@ -107,12 +129,18 @@ intptr_t WarningCall::Result(DWORD timeoutMs) { return call_->Wait(timeoutMs) ? 
 bool WarningCall::finished() const { return call_->finished(); }
 
 NoticeCall::NoticeCall(const JobStorageRequest& request, bool waitForDialog)
-    : NoticeCall(nullptr, request, waitForDialog)
+    : NoticeCall(&request, Waiting(waitForDialog))
 {
 }
 
-NoticeCall::NoticeCall(HMODULE library, const JobStorageRequest& request, bool waitForDialog)
-    : returned_(ExportOf<JobStorageDialogFunction>(library, "VJobStorageDialog")(&request))
+NoticeCall::NoticeCall(const JobStorageRequest& request, const CallOptions& options) : NoticeCall(&request, options)
+{
+}
+
+NoticeCall::NoticeCall(const JobStorageRequest* callerRecord, const CallOptions& options)
+    : returned_(AroundCall(options, [&] {
+          return ExportOf<JobStorageDialogFunction>(options.library, "VJobStorageDialog")(callerRecord);
+      }))
 {
     // The returned handle is the library's and may be closed at any thread's
     // end: the thread's ID is read from it at once, and the driver waits on
@@ -121,7 +149,7 @@ NoticeCall::NoticeCall(HMODULE library, const JobStorageRequest& request, bool w
         threadId_ = GetThreadId(returned_);
         thread_ = OpenThread(SYNCHRONIZE | THREAD_QUERY_LIMITED_INFORMATION, FALSE, threadId_);
     }
-    if (waitForDialog && threadId_ != 0) {
+    if (options.waitForDialog && threadId_ != 0) {
         WaitDialog();
     }
 }
@@ -154,48 +182,38 @@ bool NoticeCall::Close() const
 }
 
 InstructionsCall::InstructionsCall(const DuplexInstructionsRequest& request, bool waitForDialog)
-    : own_(std::make_unique<DuplexInstructionsRequest>(request))
+    : InstructionsCall(request, Waiting(waitForDialog))
 {
-    Start(nullptr, own_.get(), nullptr, waitForDialog);
 }
 
-InstructionsCall::InstructionsCall(HMODULE library, const DuplexInstructionsRequest& request, bool waitForDialog)
-    : own_(std::make_unique<DuplexInstructionsRequest>(request))
+InstructionsCall::InstructionsCall(const DuplexInstructionsRequest& request, const CallOptions& options)
+    : own_(std::make_unique<DuplexInstructionsRequest>(request)), known_(OpenDialogs())
 {
-    Start(library, own_.get(), nullptr, waitForDialog);
+    Start(own_.get(), options);
 }
 
-InstructionsCall::InstructionsCall(const DuplexInstructionsRequest* callerRecord, bool waitForDialog)
+InstructionsCall::InstructionsCall(const DuplexInstructionsRequest* callerRecord, const CallOptions& options)
+    : known_(OpenDialogs())
 {
-    Start(nullptr, callerRecord, nullptr, waitForDialog);
+    Start(callerRecord, options);
 }
 
-InstructionsCall::InstructionsCall(const DuplexInstructionsRequest& request, AroundCall around)
-    : own_(std::make_unique<DuplexInstructionsRequest>(request))
+void InstructionsCall::Start(const DuplexInstructionsRequest* record, const CallOptions& options)
 {
-    Start(nullptr, own_.get(), std::move(around), true);
-}
-
-void InstructionsCall::Start(HMODULE library, const DuplexInstructionsRequest* record, AroundCall around,
-                             bool waitForDialog)
-{
-    known_ = OpenDialogs();
-    const DisplayDialogFunction display = ExportOf<DisplayDialogFunction>(library, "VDisplayDialog");
-    if (record->waitForContinue != 0) {
-        call_ = std::make_unique<BackgroundCall>([record, display, around = std::move(around)] {
-            const auto callExport = [record, display] { display(record); };
-            if (around) {
-                around(callExport);
-            } else {
-                callExport();
-            }
+    const auto display = ExportOf<DisplayDialogFunction>(options.library, "VDisplayDialog");
+    const auto call = [display, record, options] {
+        return AroundCall(options, [&] {
+            display(record);
             return intptr_t{0};
         });
+    };
+    if (record != nullptr && record->waitForContinue != 0) {
+        call_ = std::make_unique<BackgroundCall>(call);
         threadId_ = call_->threadId();
     } else {
-        display(record);
+        call();
     }
-    if (waitForDialog) {
+    if (options.waitForDialog) {
         WaitDialog();
     }
 }

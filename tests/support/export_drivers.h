@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <set>
 #include <string>
 
 #include "dialog_probe.h"
@@ -17,6 +16,16 @@
 
 // The result of a call that has not returned in time.
 constexpr intptr_t kStillOpen = 0x7EADBEEF;
+
+// How a driver calls its export, where the defaults do not suit.
+struct CallOptions {
+    bool waitForDialog = true;
+    HMODULE library = nullptr;  // null: the program's library (DocEventDlgModule())
+    // Run on the thread that calls the export, just before and just after the
+    // call (an activation context of the host's, for example).
+    std::function<void()> before;
+    std::function<void()> after;
+};
 
 // What every driver does with its dialog.
 class DialogDriver {
@@ -52,8 +61,9 @@ protected:
 };
 
 enum class WarningExport {
-    Plain,          // IShowWarningDialog
-    CheckBoxAnswer  // IShowWarningDialogEx
+    Plain,           // IShowWarningDialog
+    CheckBoxAnswer,  // IShowWarningDialogEx
+    CheckBoxNoAnswer  // IShowWarningDialogEx with no place for the answer (null)
 };
 
 // IShowWarningDialog or IShowWarningDialogEx, which block until the dialog
@@ -62,22 +72,24 @@ class WarningCall : public DialogDriver {
 public:
     explicit WarningCall(const WarningDialogRequest& request, WarningExport which = WarningExport::Plain,
                          bool waitForDialog = true);
-    // The export is given callerRecord itself, which the test may change or
-    // release while the dialog is open.
+    WarningCall(const WarningDialogRequest& request, WarningExport which, const CallOptions& options);
+    // The export is given callerRecord itself (null among them), which the
+    // test may change or release while the dialog is open.
     WarningCall(const WarningDialogRequest* callerRecord, WarningExport which);
+    WarningCall(const WarningDialogRequest* callerRecord, WarningExport which, const CallOptions& options);
     ~WarningCall();
 
     // The export's result, or kStillOpen when it has not returned in time.
     intptr_t Result(DWORD timeoutMs = 30000);
-    // Whether the export has returned, and so its dialog gone, within timeoutMs.
-    bool WaitEnded(DWORD timeoutMs = 30000) { return Result(timeoutMs) != kStillOpen; }
     // IShowWarningDialogEx's answer for the check box, once it has returned.
     int32_t ticked() const { return ticked_; }
     bool finished() const;
     HWND WaitDialog(DWORD timeoutMs = 30000);
+    // Waits for the call to return, as the other drivers wait for their ends.
+    bool WaitEnded(DWORD timeoutMs = 30000) { return Result(timeoutMs) != kStillOpen; }
 
 private:
-    void Start(const WarningDialogRequest* record, WarningExport which);
+    void Start(const WarningDialogRequest* record, WarningExport which, const CallOptions& options);
     std::unique_ptr<WarningDialogRequest> own_;
     int32_t ticked_ = -1;
     std::unique_ptr<BackgroundCall> call_;
@@ -88,8 +100,9 @@ private:
 class NoticeCall : public DialogDriver {
 public:
     explicit NoticeCall(const JobStorageRequest& request, bool waitForDialog = true);
-    // The export of a copy of the library the test loaded itself.
-    NoticeCall(HMODULE library, const JobStorageRequest& request, bool waitForDialog = true);
+    NoticeCall(const JobStorageRequest& request, const CallOptions& options);
+    // The export is given callerRecord itself (null among them).
+    NoticeCall(const JobStorageRequest* callerRecord, const CallOptions& options);
     ~NoticeCall();
 
     HANDLE returned() const { return returned_; }  // the library's; tested against null only
@@ -111,16 +124,10 @@ private:
 class InstructionsCall : public DialogDriver {
 public:
     explicit InstructionsCall(const DuplexInstructionsRequest& request, bool waitForDialog = true);
-    // The export of a copy of the library the test loaded itself.
-    InstructionsCall(HMODULE library, const DuplexInstructionsRequest& request, bool waitForDialog = true);
-    // The export is given callerRecord itself, which the test may change or
-    // release once an informational call has returned.
-    InstructionsCall(const DuplexInstructionsRequest* callerRecord, bool waitForDialog);
-    // Waiting mode, for a case that must prepare the thread that calls the
-    // export (a message hook of its own): around runs on that thread and
-    // calls the export itself.
-    using AroundCall = std::function<void(const std::function<void()>& callExport)>;
-    InstructionsCall(const DuplexInstructionsRequest& request, AroundCall around);
+    InstructionsCall(const DuplexInstructionsRequest& request, const CallOptions& options);
+    // The export is given callerRecord itself (null among them, which has no
+    // mode: it is called on the test's thread).
+    InstructionsCall(const DuplexInstructionsRequest* callerRecord, const CallOptions& options);
     ~InstructionsCall();
 
     bool waiting() const { return call_ != nullptr; }
@@ -135,7 +142,7 @@ public:
     bool Close();
 
 private:
-    void Start(HMODULE library, const DuplexInstructionsRequest* record, AroundCall around, bool waitForDialog);
+    void Start(const DuplexInstructionsRequest* record, const CallOptions& options);
     std::unique_ptr<DuplexInstructionsRequest> own_;
     std::unique_ptr<BackgroundCall> call_;
     std::set<HWND> known_;

@@ -1,6 +1,8 @@
 // The six dialog templates as compiled into the library, read back from its
 // resources and compared field by field with the layouts the dialogs are
 // drawn for: the dialog header, the font and every control in creation order.
+// The tables below read as oemui/doceventdlg/res/doceventdlg.rc does, line by
+// line, with the same names; the compiled values are compared exactly.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -10,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "resource.h"
 #include "test_paths.h"
 
 namespace {
@@ -18,22 +21,40 @@ constexpr WORD kButton = 0x0080;
 constexpr WORD kEdit = 0x0081;
 constexpr WORD kStatic = 0x0082;
 
+// A place in dialog units, in the order of the resource script.
+struct Box {
+    short x, y, cx, cy;
+};
+
 struct ExpectedControl {
     int32_t id;
-    WORD classOrdinal;
+    WORD windowClass;  // kButton, kEdit or kStatic
     DWORD style;
-    DWORD exStyle;
-    short x, y, cx, cy;
+    Box box;
+    DWORD exStyle = 0;
 };
 
 struct ExpectedTemplate {
     WORD id;
-    bool extended;
+    bool extended;  // DIALOGEX
+    short cx, cy;
     DWORD style;
     DWORD exStyle;
-    short cx, cy;
     std::vector<ExpectedControl> controls;
 };
+
+// IDD_... DIALOG 0, 0, cx, cy
+ExpectedTemplate Dialog(WORD id, short cx, short cy, DWORD style, const std::vector<ExpectedControl>& controls)
+{
+    return {id, false, cx, cy, style, 0, controls};
+}
+
+// IDD_... DIALOGEX 0, 0, cx, cy, 0 with its EXSTYLE
+ExpectedTemplate DialogEx(WORD id, short cx, short cy, DWORD style, DWORD exStyle,
+                          const std::vector<ExpectedControl>& controls)
+{
+    return {id, true, cx, cy, style, exStyle, controls};
+}
 
 // A "sz_Or_Ord" field: 0x0000 (nothing), 0xFFFF followed by an ordinal, or a
 // NUL-terminated UTF-16 string.
@@ -220,78 +241,87 @@ BOOL CALLBACK CollectLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR
     return TRUE;
 }
 
-constexpr DWORD kWarningStyle = 0x80C808C0;     // popup, caption, system menu, centred, modal frame, font
-constexpr DWORD kJobStorageStyle = 0x90C800C0;  // popup, visible, caption, system menu, modal frame, font
-constexpr DWORD kDuplexStyle = 0x80C800C0;      // popup, caption, system menu, modal frame, font
-constexpr DWORD kLayoutRtl = 0x00400000;
-constexpr DWORD kRtlReading = 0x00002000;
+constexpr int32_t kNoId = -1;  // a control no code looks up
 
+constexpr DWORD kWarningStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_CENTER | DS_MODALFRAME | DS_SETFONT;
+constexpr DWORD kJobStorageStyle = WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT;
+constexpr DWORD kDuplexStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT;
+
+constexpr DWORD kShown = WS_CHILD | WS_VISIBLE;
+
+// Both warning templates.
 const std::vector<ExpectedControl> kWarningControls = {
-    {285, kButton, 0x50010000, 0, 244, 62, 50, 14},   // third button
-    {475, kButton, 0x50010003, 0, 34, 49, 238, 9},    // check box
-    {476, kStatic, 0x50020000, 0, 15, 9, 33, 26},     // empty static
-    {1033, kStatic, 0x50020000, 0, 14, 11, 280, 30},  // message
-    {2, kButton, 0x50010000, 0, 162, 62, 61, 14},     // Cancel
-    {1, kButton, 0x50010000, 0, 93, 62, 50, 14},      // OK
+    {IDC_WARNING_THIRD_BUTTON, kButton, kShown | WS_TABSTOP | BS_PUSHBUTTON, {244, 62, 50, 14}},
+    {IDC_WARNING_DONT_SHOW, kButton, kShown | WS_TABSTOP | BS_AUTOCHECKBOX, {34, 49, 238, 9}},
+    {IDC_WARNING_ICON_AREA, kStatic, kShown | WS_GROUP | SS_LEFT, {15, 9, 33, 26}},
+    {IDC_WARNING_MESSAGE, kStatic, kShown | WS_GROUP | SS_LEFT, {14, 11, 280, 30}},
+    {IDCANCEL, kButton, kShown | WS_TABSTOP | BS_PUSHBUTTON, {162, 62, 61, 14}},
+    {IDOK, kButton, kShown | WS_TABSTOP | BS_PUSHBUTTON, {93, 62, 50, 14}},
 };
+
+constexpr DWORD kJobField = kShown | WS_BORDER | WS_GROUP | WS_TABSTOP | ES_READONLY | ES_AUTOHSCROLL;
 
 const std::vector<ExpectedControl> kJobStorageControls = {
-    {-1, kButton, 0x50000007, 0, 3, 1, 194, 53},
-    {1024, kEdit, 0x50020880, 0, 5, 9, 190, 12},
-    {1014, kStatic, 0x50020000, 0, 23, 22, 162, 8},
-    {1015, kStatic, 0x50020000, 0, 23, 33, 162, 8},
-    {1016, kStatic, 0x50020000, 0, 23, 42, 162, 8},
-    {-1, kButton, 0x50000007, 0, 3, 55, 194, 40},
-    {1018, kStatic, 0x50020000, 0, 16, 64, 56, 8},
-    {1025, kEdit, 0x50830880, 0, 75, 64, 100, 12},
-    {1019, kStatic, 0x50020000, 0, 16, 78, 56, 8},
-    {1026, kEdit, 0x50830880, 0, 75, 78, 100, 12},
-    {1017, kButton, 0x50030003, 0, 6, 99, 188, 8},
-    {1, kButton, 0x50030001, 0, 87, 111, 50, 14},
-    {1020, kButton, 0x50030000, 0, 143, 111, 50, 14},
+    {kNoId, kButton, kShown | BS_GROUPBOX, {3, 1, 194, 53}},
+    {IDC_JOB_HEADING, kEdit, kShown | WS_GROUP | ES_READONLY | ES_AUTOHSCROLL, {5, 9, 190, 12}},
+    {IDC_JOB_LOCATION_LINE1, kStatic, kShown | WS_GROUP | SS_LEFT, {23, 22, 162, 8}},
+    {IDC_JOB_LOCATION_LINE2, kStatic, kShown | WS_GROUP | SS_LEFT, {23, 33, 162, 8}},
+    {IDC_JOB_LOCATION_LINE3, kStatic, kShown | WS_GROUP | SS_LEFT, {23, 42, 162, 8}},
+    {kNoId, kButton, kShown | BS_GROUPBOX, {3, 55, 194, 40}},
+    {IDC_JOB_USER_NAME_LABEL, kStatic, kShown | WS_GROUP | SS_LEFT, {16, 64, 56, 8}},
+    {IDC_JOB_USER_NAME, kEdit, kJobField, {75, 64, 100, 12}},
+    {IDC_JOB_JOB_NAME_LABEL, kStatic, kShown | WS_GROUP | SS_LEFT, {16, 78, 56, 8}},
+    {IDC_JOB_JOB_NAME, kEdit, kJobField, {75, 78, 100, 12}},
+    {IDC_JOB_DONT_SHOW, kButton, kShown | WS_GROUP | WS_TABSTOP | BS_AUTOCHECKBOX, {6, 99, 188, 8}},
+    {IDOK, kButton, kShown | WS_GROUP | WS_TABSTOP | BS_DEFPUSHBUTTON, {87, 111, 50, 14}},
+    {IDC_JOB_HELP, kButton, kShown | WS_GROUP | WS_TABSTOP | BS_PUSHBUTTON, {143, 111, 50, 14}},
 };
 
+// Centred heading and location lines, the heading and the names read right
+// to left, narrower frames.
 const std::vector<ExpectedControl> kJobStorageMirroredControls = {
-    {-1, kButton, 0x50000007, 0, 6, 1, 188, 53},
-    {1024, kEdit, 0x50020881, kRtlReading, 9, 9, 182, 12},
-    {1014, kStatic, 0x50020001, 0, 10, 21, 179, 8},
-    {1015, kStatic, 0x50020001, 0, 10, 31, 179, 8},
-    {1016, kStatic, 0x50020001, 0, 10, 41, 179, 8},
-    {-1, kButton, 0x50000007, 0, 6, 55, 188, 40},
-    {1018, kStatic, 0x50020000, 0, 16, 64, 56, 8},
-    {1025, kEdit, 0x50830880, kRtlReading, 75, 64, 100, 12},
-    {1019, kStatic, 0x50020000, 0, 16, 78, 56, 8},
-    {1026, kEdit, 0x50830880, kRtlReading, 75, 78, 100, 12},
-    {1017, kButton, 0x50030003, 0, 6, 99, 188, 8},
-    {1, kButton, 0x50030001, 0, 87, 111, 50, 14},
-    {1020, kButton, 0x50030000, 0, 143, 111, 50, 14},
+    {kNoId, kButton, kShown | BS_GROUPBOX, {6, 1, 188, 53}},
+    {IDC_JOB_HEADING, kEdit, kShown | WS_GROUP | ES_READONLY | ES_AUTOHSCROLL | ES_CENTER, {9, 9, 182, 12},
+     WS_EX_RTLREADING},
+    {IDC_JOB_LOCATION_LINE1, kStatic, kShown | WS_GROUP | SS_CENTER, {10, 21, 179, 8}},
+    {IDC_JOB_LOCATION_LINE2, kStatic, kShown | WS_GROUP | SS_CENTER, {10, 31, 179, 8}},
+    {IDC_JOB_LOCATION_LINE3, kStatic, kShown | WS_GROUP | SS_CENTER, {10, 41, 179, 8}},
+    {kNoId, kButton, kShown | BS_GROUPBOX, {6, 55, 188, 40}},
+    {IDC_JOB_USER_NAME_LABEL, kStatic, kShown | WS_GROUP | SS_LEFT, {16, 64, 56, 8}},
+    {IDC_JOB_USER_NAME, kEdit, kJobField, {75, 64, 100, 12}, WS_EX_RTLREADING},
+    {IDC_JOB_JOB_NAME_LABEL, kStatic, kShown | WS_GROUP | SS_LEFT, {16, 78, 56, 8}},
+    {IDC_JOB_JOB_NAME, kEdit, kJobField, {75, 78, 100, 12}, WS_EX_RTLREADING},
+    {IDC_JOB_DONT_SHOW, kButton, kShown | WS_GROUP | WS_TABSTOP | BS_AUTOCHECKBOX, {6, 99, 188, 8}},
+    {IDOK, kButton, kShown | WS_GROUP | WS_TABSTOP | BS_DEFPUSHBUTTON, {87, 111, 50, 14}},
+    {IDC_JOB_HELP, kButton, kShown | WS_GROUP | WS_TABSTOP | BS_PUSHBUTTON, {143, 111, 50, 14}},
 };
 
+// Both two-sided instructions templates.
 const std::vector<ExpectedControl> kDuplexControls = {
-    {1001, kStatic, 0x50001001, 0, 14, 20, 345, 28},
-    {1009, kButton, 0x50000007, 0, 14, 62, 112, 140},
-    {1021, kStatic, 0x50000000, 0, 18, 72, 8, 10},
-    {1002, kStatic, 0x50000000, 0, 29, 72, 85, 65},
-    {1005, kStatic, 0x58000000, 0, 18, 138, 105, 62},
-    {1000, kButton, 0x50000007, 0, 131, 62, 112, 140},
-    {1022, kStatic, 0x50000000, 0, 135, 72, 8, 10},
-    {1003, kStatic, 0x50000000, 0, 146, 72, 85, 64},
-    {1006, kStatic, 0x58000000, 0, 135, 138, 105, 62},
-    {1007, kButton, 0x50000007, 0, 248, 62, 112, 140},
-    {1023, kStatic, 0x50000000, 0, 252, 72, 8, 10},
-    {1004, kStatic, 0x50000000, 0, 263, 72, 85, 65},
-    {1008, kStatic, 0x58000000, 0, 252, 138, 105, 62},
-    {1, kButton, 0x50010001, 0, 248, 210, 50, 14},
-    {1027, kButton, 0x50010000, 0, 311, 210, 50, 14},
+    {IDC_DUPLEX_INTRODUCTION, kStatic, kShown | SS_CENTER | SS_SUNKEN, {14, 20, 345, 28}},
+    {IDC_DUPLEX_STEP1_GROUP, kButton, kShown | BS_GROUPBOX, {14, 62, 112, 140}},
+    {IDC_DUPLEX_STEP1_NUMBER, kStatic, kShown | SS_LEFT, {18, 72, 8, 10}},
+    {IDC_DUPLEX_STEP1_TEXT, kStatic, kShown | SS_LEFT, {29, 72, 85, 65}},
+    {IDC_DUPLEX_STEP1_PICTURE, kStatic, kShown | WS_DISABLED | SS_LEFT, {18, 138, 105, 62}},
+    {IDC_DUPLEX_STEP2_GROUP, kButton, kShown | BS_GROUPBOX, {131, 62, 112, 140}},
+    {IDC_DUPLEX_STEP2_NUMBER, kStatic, kShown | SS_LEFT, {135, 72, 8, 10}},
+    {IDC_DUPLEX_STEP2_TEXT, kStatic, kShown | SS_LEFT, {146, 72, 85, 64}},
+    {IDC_DUPLEX_STEP2_PICTURE, kStatic, kShown | WS_DISABLED | SS_LEFT, {135, 138, 105, 62}},
+    {IDC_DUPLEX_STEP3_GROUP, kButton, kShown | BS_GROUPBOX, {248, 62, 112, 140}},
+    {IDC_DUPLEX_STEP3_NUMBER, kStatic, kShown | SS_LEFT, {252, 72, 8, 10}},
+    {IDC_DUPLEX_STEP3_TEXT, kStatic, kShown | SS_LEFT, {263, 72, 85, 65}},
+    {IDC_DUPLEX_STEP3_PICTURE, kStatic, kShown | WS_DISABLED | SS_LEFT, {252, 138, 105, 62}},
+    {IDOK, kButton, kShown | WS_TABSTOP | BS_DEFPUSHBUTTON, {248, 210, 50, 14}},
+    {IDC_DUPLEX_HELP, kButton, kShown | WS_TABSTOP | BS_PUSHBUTTON, {311, 210, 50, 14}},
 };
 
 const ExpectedTemplate kTemplates[] = {
-    {261, false, kWarningStyle, 0, 306, 86, kWarningControls},
-    {263, true, kWarningStyle, kLayoutRtl, 306, 86, kWarningControls},
-    {102, false, kJobStorageStyle, 0, 200, 130, kJobStorageControls},
-    {103, true, kJobStorageStyle, kLayoutRtl, 200, 130, kJobStorageMirroredControls},
-    {101, false, kDuplexStyle, 0, 377, 236, kDuplexControls},
-    {104, true, kDuplexStyle, kLayoutRtl, 377, 236, kDuplexControls},
+    Dialog(IDD_WARNING, 306, 86, kWarningStyle, kWarningControls),
+    DialogEx(IDD_WARNING_RTL, 306, 86, kWarningStyle, WS_EX_LAYOUTRTL, kWarningControls),
+    Dialog(IDD_JOB_STORAGE, 200, 130, kJobStorageStyle, kJobStorageControls),
+    DialogEx(IDD_JOB_STORAGE_RTL, 200, 130, kJobStorageStyle, WS_EX_LAYOUTRTL, kJobStorageMirroredControls),
+    Dialog(IDD_DUPLEX_INSTRUCTIONS, 377, 236, kDuplexStyle, kDuplexControls),
+    DialogEx(IDD_DUPLEX_INSTRUCTIONS_RTL, 377, 236, kDuplexStyle, WS_EX_LAYOUTRTL, kDuplexControls),
 };
 
 TEST(DialogTemplates, StoredOnlyInUsEnglish)
@@ -348,13 +378,13 @@ TEST(DialogTemplates, MatchTheirLayouts)
             const Control& got = dialog.controls[i];
             SCOPED_TRACE("control " + std::to_string(i) + " (ID " + std::to_string(want.id) + ")");
             EXPECT_EQ(got.id, want.id);
-            EXPECT_EQ(ClassOrdinal(got.windowClass), want.classOrdinal);
+            EXPECT_EQ(ClassOrdinal(got.windowClass), want.windowClass);
             EXPECT_EQ(got.style, want.style) << std::hex << got.style;
             EXPECT_EQ(got.exStyle, want.exStyle) << std::hex << got.exStyle;
-            EXPECT_EQ(got.x, want.x);
-            EXPECT_EQ(got.y, want.y);
-            EXPECT_EQ(got.cx, want.cx);
-            EXPECT_EQ(got.cy, want.cy);
+            EXPECT_EQ(got.x, want.box.x);
+            EXPECT_EQ(got.y, want.box.y);
+            EXPECT_EQ(got.cx, want.box.cx);
+            EXPECT_EQ(got.cy, want.box.cy);
             EXPECT_EQ(got.helpId, 0u);
             EXPECT_TRUE(IsEmpty(got.text)) << "the control has a text";
             EXPECT_EQ(got.creationDataSize, 0);

@@ -16,9 +16,10 @@
 
 #include "dialog_probe.h"
 #include "dll_monitor.h"
+#include "export_drivers.h"
 #include "fault_support.h"
 #include "pixels.h"
-#include "resource.h"
+#include "requests.h"
 #include "test_paths.h"
 
 namespace {
@@ -35,7 +36,7 @@ bool IsVersion6Button(HWND control)
 }
 
 // The sorted IDs of the dialog's Button-class children of one version.
-std::string ButtonIds(HWND dialog, bool version6)
+std::vector<int> ButtonIds(HWND dialog, bool version6)
 {
     std::vector<int> ids;
     for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
@@ -46,97 +47,112 @@ std::string ButtonIds(HWND dialog, bool version6)
         }
     }
     std::sort(ids.begin(), ids.end());
-    std::string text;
-    for (int id : ids) {
-        text += (text.empty() ? "" : " ") + std::to_string(id);
-    }
-    return text;
+    return ids;
 }
+
+std::vector<int> Sorted(std::vector<int> ids)
+{
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+constexpr int kGroupBoxWithoutId = 0xFFFF;  // the templates' -1, as a control ID
 
 enum class Entry { Warning, JobStorage, DuplexInformational, DuplexWaiting };
 
-DuplexInstructionsRequest DuplexRequest(const wchar_t* library, uint32_t bitmap1, uint32_t bitmap2, uint32_t bitmap3)
-{
-    DuplexInstructionsRequest request{};
-    if (library[0] != L'\0') {
-        SetField(request.resourceLibraryPath, BinPath(library));
-    }
-    request.step1BitmapId = bitmap1;
-    request.step2BitmapId = bitmap2;
-    request.step3BitmapId = bitmap3;
-    return request;
-}
-
-// One export call, made on a thread of the test's own, with a context of the
-// host's active around it when one is given.
-class DialogCall {
+// An activation context of the host's own, made from the library's manifest.
+class HostContext {
 public:
-    DialogCall(Entry entry, const DuplexInstructionsRequest& duplex, HANDLE hostContext = INVALID_HANDLE_VALUE)
-        : duplex_(duplex), known_(Known()), call_([this, entry, hostContext] { return Run(entry, hostContext); })
+    HostContext()
     {
+        ACTCTXW request{};
+        request.cbSize = sizeof(request);
+        request.dwFlags = ACTCTX_FLAG_HMODULE_VALID | ACTCTX_FLAG_RESOURCE_NAME_VALID;
+        request.hModule = DocEventDlgModule();
+        request.lpResourceName = ISOLATIONAWARE_MANIFEST_RESOURCE_ID;
+        context_ = CreateActCtxW(&request);
     }
-    HWND WaitDialog() { return dialog_ = WaitForDialog(0, 10000, known_); }
-    // Closes the dialog and waits for the thread that ran it and for the call.
-    bool End()
+    ~HostContext()
     {
-        const HANDLE thread =
-            dialog_ != nullptr ? OpenThread(SYNCHRONIZE, FALSE, GetWindowThreadProcessId(dialog_, nullptr)) : nullptr;
-        bool ended = true;
-        if (dialog_ != nullptr) {
-            PostMessageW(dialog_, WM_CLOSE, 0, 0);
-            ended = WaitForWindowGone(dialog_);
+        if (context_ != INVALID_HANDLE_VALUE) {
+            ReleaseActCtx(context_);
         }
-        if (thread != nullptr) {
-            ended = WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0 && ended;
-            CloseHandle(thread);
-        }
-        return call_.Wait(10000) && ended;
     }
-    // 1 when the host's context was the current one again after the export.
-    intptr_t result() const { return call_.result(); }
+    HostContext(const HostContext&) = delete;
+    HostContext& operator=(const HostContext&) = delete;
+
+    HANDLE get() const { return context_; }
 
 private:
-    static std::set<HWND> Known()
+    HANDLE context_ = INVALID_HANDLE_VALUE;
+};
+
+// One export called through its driver, with a context of the host's active
+// on the calling thread around the call when one is given: whether that
+// context is the current one again right after the call.
+class EntryCall {
+public:
+    EntryCall(Entry entry, bool waitForDialog, HANDLE hostContext = INVALID_HANDLE_VALUE)
     {
-        const std::vector<HWND> open = ProcessDialogs();
-        return std::set<HWND>(open.begin(), open.end());
+        CallOptions options;
+        options.waitForDialog = waitForDialog;
+        if (hostContext != INVALID_HANDLE_VALUE) {
+            options.before = [this, hostContext] { hosted_ = ActivateActCtx(hostContext, &cookie_) != FALSE; };
+            options.after = [this, hostContext] {
+                HANDLE current = nullptr;
+                hostsAgain_ = hosted_ && GetCurrentActCtx(&current) && current == hostContext;
+                if (current != nullptr) {
+                    ReleaseActCtx(current);
+                }
+                if (hosted_) {
+                    DeactivateActCtx(0, cookie_);
+                }
+            };
+        }
+        switch (entry) {
+        case Entry::Warning:
+            warning_.emplace(WarningRequest(), WarningExport::Plain, options);
+            break;
+        case Entry::JobStorage:
+            notice_.emplace(NoticeRequest(), options);
+            break;
+        case Entry::DuplexInformational:
+            instructions_.emplace(InstructionsRequest(), options);
+            break;
+        case Entry::DuplexWaiting:
+            instructions_.emplace(InstructionsRequest().Waiting(), options);
+            break;
+        }
     }
-    intptr_t Run(Entry entry, HANDLE hostContext)
+
+    HWND dialog() const
     {
-        ULONG_PTR cookie = 0;
-        const bool host = hostContext != INVALID_HANDLE_VALUE && ActivateActCtx(hostContext, &cookie);
-        const std::wstring library = BinPath(L"doceventdlg-strings.dll");
-        if (entry == Entry::Warning) {
-            WarningDialogRequest warning{};
-            warning.showDialog = 1;
-            warning.okStringId = 849;
-            warning.cancelStringId = 3001;
-            warning.thirdButtonStringId = 3002;
-            warning.showCheckBox = 1;
-            SetField(warning.resourceLibraryPath, library);
-            ShowWarningDialogExport()(&warning);
-        } else if (entry == Entry::JobStorage) {
-            JobStorageRequest notice{};
-            SetField(notice.resourceLibraryPath, library);
-            JobStorageDialogExport()(&notice);
-        } else {
-            duplex_.waitForContinue = entry == Entry::DuplexWaiting ? 1 : 0;
-            DisplayDialogExport()(&duplex_);
-        }
-        HANDLE current = nullptr;
-        const bool hostsAgain = host && GetCurrentActCtx(&current) && current == hostContext;
-        if (current != nullptr) {
-            ReleaseActCtx(current);
-        }
-        if (host) {
-            DeactivateActCtx(0, cookie);
-        }
-        return hostsAgain ? 1 : 0;
+        return warning_ ? warning_->dialog() : notice_ ? notice_->dialog() : instructions_->dialog();
     }
-    DuplexInstructionsRequest duplex_;
-    std::set<HWND> known_;
-    HWND dialog_ = nullptr;
-    BackgroundCall call_;  // last: it starts at once
+    // Closes the dialog, if one came, and waits for the thread that ran it and
+    // for the call.
+    bool End()
+    {
+        if (dialog() != nullptr) {
+            PostMessageW(dialog(), WM_CLOSE, 0, 0);
+        }
+        if (warning_) {
+            return warning_->Result(10000) != kStillOpen;
+        }
+        if (notice_) {
+            return notice_->returned() == nullptr || notice_->WaitEnded(10000);  // no thread: nothing to wait for
+        }
+        return instructions_->WaitEnded(10000);
+    }
+    bool hostsAgain() const { return hostsAgain_; }
+
+private:
+    bool hosted_ = false;
+    ULONG_PTR cookie_ = 0;
+    bool hostsAgain_ = false;
+    std::optional<WarningCall> warning_;
+    std::optional<NoticeCall> notice_;
+    std::optional<InstructionsCall> instructions_;
 };
 
 class ThemeTest : public ::testing::Test {
@@ -166,23 +182,21 @@ TEST_F(ThemeTest, EveryButtonIsVersion6AndTheContextIsReleasedOnEveryPath)
     ASSERT_FALSE(IsVersion6Button(own));
     DestroyWindow(own);
     // A host that activated version 6 itself, from the same kind of manifest.
-    ACTCTXW hostRequest{};
-    hostRequest.cbSize = sizeof(hostRequest);
-    hostRequest.dwFlags = ACTCTX_FLAG_HMODULE_VALID | ACTCTX_FLAG_RESOURCE_NAME_VALID;
-    hostRequest.hModule = DocEventDlgModule();
-    hostRequest.lpResourceName = ISOLATIONAWARE_MANIFEST_RESOURCE_ID;
-    const HANDLE hostContext = CreateActCtxW(&hostRequest);
-    ASSERT_NE(hostContext, INVALID_HANDLE_VALUE);
+    const HostContext hostContext;
+    ASSERT_NE(hostContext.get(), INVALID_HANDLE_VALUE);
 
     const struct {
         const char* name;
         Entry entry;
-        std::string buttons;  // every Button-class control; 65535 is a group box without ID
+        std::vector<int> buttons;  // every Button-class control
     } entries[] = {
-        {"warning", Entry::Warning, "1 2 285 475"},
-        {"job storage notice", Entry::JobStorage, "1 1017 1020 65535 65535"},
-        {"two-sided, informational", Entry::DuplexInformational, "1 1000 1007 1009 1027"},
-        {"two-sided, waiting", Entry::DuplexWaiting, "1 1000 1007 1009 1027"},
+        {"warning", Entry::Warning, {IDOK, IDCANCEL, IDC_WARNING_THIRD_BUTTON, IDC_WARNING_DONT_SHOW}},
+        {"job storage notice", Entry::JobStorage,
+         {IDOK, IDC_JOB_DONT_SHOW, IDC_JOB_HELP, kGroupBoxWithoutId, kGroupBoxWithoutId}},
+        {"two-sided, informational", Entry::DuplexInformational,
+         {IDOK, IDC_DUPLEX_STEP1_GROUP, IDC_DUPLEX_STEP2_GROUP, IDC_DUPLEX_STEP3_GROUP, IDC_DUPLEX_HELP}},
+        {"two-sided, waiting", Entry::DuplexWaiting,
+         {IDOK, IDC_DUPLEX_STEP1_GROUP, IDC_DUPLEX_STEP2_GROUP, IDC_DUPLEX_STEP3_GROUP, IDC_DUPLEX_HELP}},
     };
     constexpr int kNotShown = -1;
     const struct {
@@ -198,7 +212,7 @@ TEST_F(ThemeTest, EveryButtonIsVersion6AndTheContextIsReleasedOnEveryPath)
         {"the context cannot be made: shown as before", Api::CreateActCtxW, false, 5, 1, 0},
         {"the context cannot be activated: shown as before", Api::ActivateActCtx, false, 5, 1, 0},
         {"the dialog cannot be made", Api::DialogBoxParamW, false, kNotShown, 1, 1},
-        {"no memory for the dialog's state", Api::Malloc, false, kNotShown, 0, 0},
+        {"no memory for the dialog's state or its thread's start", Api::Malloc, false, kNotShown, 0, 0},
     };
     for (const auto& entry : entries) {
         for (const auto& path : paths) {
@@ -208,22 +222,22 @@ TEST_F(ThemeTest, EveryButtonIsVersion6AndTheContextIsReleasedOnEveryPath)
             if (path.fail != Api::Count) {
                 monitor.Fail(path.fail, 0, 1);
             }
-            DialogCall call(entry.entry, DuplexRequest(L"doceventdlg-strings.dll", 105, 147, 154),
-                            path.host ? hostContext : INVALID_HANDLE_VALUE);
+            EntryCall call(entry.entry, path.version != kNotShown,
+                           path.host ? hostContext.get() : INVALID_HANDLE_VALUE);
             if (path.version != kNotShown) {
-                const HWND dialog = call.WaitDialog();
-                ASSERT_NE(dialog, nullptr);
-                EXPECT_EQ(ButtonIds(dialog, path.version == 6), entry.buttons);
+                ASSERT_NE(call.dialog(), nullptr);
+                EXPECT_EQ(ButtonIds(call.dialog(), path.version == 6), Sorted(entry.buttons));
             }
             EXPECT_TRUE(call.End());
-            EXPECT_EQ(call.result(), path.host ? 1 : 0) << "the host's context is not the current one again";
+            if (path.host) {
+                EXPECT_TRUE(call.hostsAgain()) << "the host's context is not the current one again";
+            }
             EXPECT_EQ(WaitForNoLeaks(monitor), "");
             EXPECT_TRUE(ProcessDialogs().empty());
             EXPECT_EQ(monitor.Calls(Api::CreateActCtxW), path.creations);
             EXPECT_EQ(monitor.Created(Owned::ActivationCookie), path.activations);
         }
     }
-    ReleaseActCtx(hostContext);
 }
 
 // The name of a window's client object, as the standard proxy gives it.
@@ -252,8 +266,12 @@ const wchar_t kInBin[] = L"Paper stack in the output bin, blank side up, with th
 const wchar_t kInDrawer[] = L"Paper stack in the pulled-out paper drawer, blank side up, with the right edge marked";
 const wchar_t kTurned[] = L"Paper stack being turned over, with the same edge marked before and after";
 
+const int kPictureFrames[] = {IDC_DUPLEX_STEP1_PICTURE, IDC_DUPLEX_STEP2_PICTURE, IDC_DUPLEX_STEP3_PICTURE};
+
 TEST_F(ThemeTest, EachPictureFrameIsNamedAfterItsPicture)
 {
+    constexpr uint32_t kNoSuchPicture = 999;
+    constexpr uint32_t kHighBitsSet = 0x10000;  // only the low 16 bits of a picture's ID count
     const struct {
         const char* name;
         LANGID language;
@@ -261,45 +279,80 @@ TEST_F(ThemeTest, EachPictureFrameIsNamedAfterItsPicture)
         uint32_t bitmaps[3];
         const wchar_t* names[3];
     } cases[] = {
-        {"built-in English, no library", 0x0409, L"", {105, 147, 154}, {kInBin, kInDrawer, kTurned}},
-        {"German library", 0x0407, L"doceventdlg-strings.dll", {105, 147, 155},
+        {"built-in English, no library", 0x0409, L"",
+         {IDB_ILLUSTRATION_105, IDB_ILLUSTRATION_147, IDB_ILLUSTRATION_154},
+         {kInBin, kInDrawer, kTurned}},
+        {"German library", 0x0407, L"doceventdlg-strings.dll",
+         {IDB_ILLUSTRATION_105, IDB_ILLUSTRATION_147, IDB_ILLUSTRATION_155},
          {L"Papierstapel im Ausgabefach, leere Seite oben, hintere Ecke markiert",
           L"Papierstapel in der herausgezogenen Papierkassette, leere Seite oben, rechte Kante markiert",
           L"Papierstapel wird umgedreht, dieselbe Kante vorher und nachher markiert"}},
-        {"Arabic library, mirrored", 0x0401, L"doceventdlg-strings.dll", {109, 122, 153},
+        {"Arabic library, mirrored", 0x0401, L"doceventdlg-strings.dll",
+         {IDB_ILLUSTRATION_109, IDB_ILLUSTRATION_122, IDB_ILLUSTRATION_153},
          {L"إصبع يضغط على زر دائري", L"زر متابعة على الشاشة وعليه مؤشر الماوس",
           L"إصبع يضغط على مفتاح في لوحة التحكم بالطابعة"}},
-        {"German library without the names", 0x0407, L"strings-german.dll", {105, 147, 154},
+        {"German library without the names", 0x0407, L"strings-german.dll",
+         {IDB_ILLUSTRATION_105, IDB_ILLUSTRATION_147, IDB_ILLUSTRATION_154},
          {kInBin, kInDrawer, kTurned}},
-        {"low 16 bits; no name without a picture", 0x0409, L"doceventdlg-strings.dll", {0x10069, 999, 0},
+        {"low 16 bits; no name without a picture", 0x0409, L"doceventdlg-strings.dll",
+         {kHighBitsSet + IDB_ILLUSTRATION_105, kNoSuchPicture, 0},
          {kInBin, L"", L""}},
     };
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         SetLanguage(c.language);
-        const DuplexInstructionsRequest request = DuplexRequest(c.library, c.bitmaps[0], c.bitmaps[1], c.bitmaps[2]);
-        DialogCall call(Entry::DuplexInformational, request);
-        const HWND dialog = call.WaitDialog();
-        ASSERT_NE(dialog, nullptr);
-        const int frames[] = {IDC_DUPLEX_STEP1_PICTURE, IDC_DUPLEX_STEP2_PICTURE, IDC_DUPLEX_STEP3_PICTURE};
+        InstructionsCall call(InstructionsRequest()
+                                  .Library(c.library[0] != L'\0' ? BinPath(c.library) : L"")
+                                  .Pictures(c.bitmaps[0], c.bitmaps[1], c.bitmaps[2]));
+        ASSERT_NE(call.dialog(), nullptr);
         for (int i = 0; i < 3; ++i) {
-            EXPECT_EQ(AccessibleName(GetDlgItem(dialog, frames[i])), std::wstring(c.names[i])) << "frame " << i + 1;
+            EXPECT_EQ(AccessibleName(call.Control(kPictureFrames[i])), std::wstring(c.names[i])) << "frame " << i + 1;
         }
-        EXPECT_TRUE(call.End());
+        EXPECT_TRUE(call.Close());
     }
     CoUninitialize();
 }
 
+// What a window draws into a surface of the test's own when asked to print
+// its client area.
+Pixels PrintedClient(HWND window)
+{
+    RECT client{};
+    GetClientRect(window, &client);
+    struct ScreenDc {
+        const HDC dc = GetDC(nullptr);
+        ~ScreenDc() { ReleaseDC(nullptr, dc); }
+    } screen;
+    struct Surface {
+        const HDC dc;
+        const HBITMAP bitmap;
+        ~Surface()
+        {
+            DeleteDC(dc);
+            DeleteObject(bitmap);
+        }
+    } surface{CreateCompatibleDC(screen.dc), CreateCompatibleBitmap(screen.dc, client.right, client.bottom)};
+    {
+        struct Selected {
+            const HDC dc;
+            const HGDIOBJ previous;
+            ~Selected() { SelectObject(dc, previous); }
+        } selected{surface.dc, SelectObject(surface.dc, surface.bitmap)};
+        SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(surface.dc), PRF_CLIENT);
+    }
+    return BitmapPixels(surface.bitmap);  // read once it is no longer selected
+}
+
 TEST_F(ThemeTest, ThePictureNameIsNeverDrawn)
 {
-    DialogCall call(Entry::DuplexInformational, DuplexRequest(L"doceventdlg-strings.dll", 105, 147, 154));
-    const HWND dialog = call.WaitDialog();
-    ASSERT_NE(dialog, nullptr);
-    const HWND frame = GetDlgItem(dialog, IDC_DUPLEX_STEP1_PICTURE);
+    InstructionsCall call(InstructionsRequest().Pictures(IDB_ILLUSTRATION_105, IDB_ILLUSTRATION_147,
+                                                         IDB_ILLUSTRATION_154));
+    ASSERT_NE(call.dialog(), nullptr);
+    const HWND frame = call.Control(IDC_DUPLEX_STEP1_PICTURE);
     const uint32_t face = SystemColorPixel(COLOR_BTNFACE);
-    const Pixels picture = LoadBitmapPixels(DocEventDlgModule(), 105);
-    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    const Pixels picture = LoadBitmapPixels(DocEventDlgModule(), IDB_ILLUSTRATION_105);
+    RedrawWindow(call.dialog(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     // On each of these the static control would draw its text at once.
     SetWindowTextW(frame, L"A new name");
     EnableWindow(frame, TRUE);
@@ -308,19 +361,8 @@ TEST_F(ThemeTest, ThePictureNameIsNeverDrawn)
     EXPECT_EQ(WindowText(frame), L"A new name");
 
     // Printed into a surface of the test's own: background only.
-    RECT client{};
-    GetClientRect(frame, &client);
-    const HDC screen = GetDC(nullptr);
-    const HDC memory = CreateCompatibleDC(screen);
-    const HBITMAP surface = CreateCompatibleBitmap(screen, client.right, client.bottom);
-    const HGDIOBJ previous = SelectObject(memory, surface);
-    SendMessageW(frame, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
-    SelectObject(memory, previous);
-    EXPECT_TRUE(AllPixels(BitmapPixels(surface), face)) << "printed";
-    DeleteObject(surface);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    EXPECT_TRUE(call.End());
+    EXPECT_TRUE(AllPixels(PrintedClient(frame), face)) << "printed";
+    EXPECT_TRUE(call.Close());
 }
 
 }  // namespace

@@ -1,99 +1,52 @@
-// The warning dialog end to end: IShowWarningDialog runs on a thread of the
-// test's own, the test finds the dialog of that thread, reads what it shows
-// and ends it as a user or a program would, and checks what the export
-// returns.
+// The warning dialog end to end: IShowWarningDialog and IShowWarningDialogEx
+// run on a thread of the test's own, the test finds the dialog of that thread,
+// reads what it shows and ends it as a user or a program would, and checks
+// what the export returns.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <atomic>
 #include <cstdlib>
+#include <functional>
 #include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "dialog_probe.h"
 #include "dll_monitor.h"
+#include "export_drivers.h"
+#include "requests.h"
 #include "test_paths.h"
+#include "warning_strings_partial.h"
 
 namespace {
 
-constexpr int kThirdButton = 285;
-constexpr int kCheckBox = 475;
-constexpr int kIconArea = 476;
-constexpr int kMessage = 1033;
-constexpr int kAllControls[] = {IDOK, IDCANCEL, kThirdButton, kCheckBox, kIconArea, kMessage};
-
-// String IDs of the sample library (samples/strings/sample_string_ids.h).
-constexpr uint32_t kOkString = 849;
-constexpr uint32_t kTitleString = 3000;
-constexpr uint32_t kCancelString = 3001;
-constexpr uint32_t kRetryString = 3002;
+constexpr int kAllControls[] = {IDOK,
+                                IDCANCEL,
+                                IDC_WARNING_THIRD_BUTTON,
+                                IDC_WARNING_DONT_SHOW,
+                                IDC_WARNING_ICON_AREA,
+                                IDC_WARNING_MESSAGE};
+constexpr int kNoSuchControl = 999;
+constexpr uint32_t kNoSuchString = 9999;  // in no block of the sample library
 
 constexpr LANGID kEnglish = 1033;
+constexpr LANGID kEnglishUk = 2057;
 constexpr LANGID kGerman = 1031;
 constexpr LANGID kSpanish = 1034;
 constexpr LANGID kArabic = 1025;
+constexpr LANGID kArabicIraq = 0x0801;
+constexpr LANGID kArabicBahrain = 0x3C01;
 constexpr LANGID kHebrew = 1037;
+constexpr LANGID kPersian = 1065;
+constexpr LANGID kArabicLowByteOnly = 0x0201;  // only the low byte of its primary language is Arabic's
 
 const wchar_t kCheckBoxFallback[] = L"In the future, do not show this information.";
 
-constexpr intptr_t kStillOpen = 0x7EADBEEF;
 constexpr int kGrowth = 100;  // pixels
 
-WarningDialogRequest SampleRequest(const std::wstring& message = L"The printer needs attention.")
-{
-    WarningDialogRequest request{};
-    request.titleStringId = kTitleString;
-    request.showDialog = 1;
-    SetField(request.messageText, message);
-    request.thirdButtonStringId = kRetryString;
-    request.showCheckBox = 1;
-    request.okStringId = kOkString;
-    request.cancelStringId = kCancelString;
-    SetField(request.resourceLibraryPath, BinPath(L"doceventdlg-strings.dll"));
-    return request;
-}
-
-// One IShowWarningDialog call on a thread of its own, with its dialog.
-class RunningWarning {
-public:
-    explicit RunningWarning(const WarningDialogRequest& request, const WarningDialogRequest* callerRecord = nullptr)
-        : request_(std::make_unique<WarningDialogRequest>(request)),
-          record_(callerRecord != nullptr ? callerRecord : request_.get()),
-          call_([record = record_] { return static_cast<intptr_t>(ShowWarningDialogExport()(record)); })
-    {
-        dialog_ = WaitForDialog(call_.threadId());
-    }
-
-    HWND dialog() const { return dialog_; }
-    DWORD threadId() const { return call_.threadId(); }
-    bool finished() const { return call_.finished(); }
-
-    // The export's result, or kStillOpen when it has not returned in time.
-    intptr_t Result(DWORD timeoutMs = 30000) { return call_.Wait(timeoutMs) ? call_.result() : kStillOpen; }
-
-    void Post(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const
-    {
-        PostMessageW(dialog_, message, wParam, lParam);
-    }
-    void Click(int control) const { PostMessageW(GetDlgItem(dialog_, control), BM_CLICK, 0, 0); }
-
-    // Waits until the dialog's thread has handled what was posted, and tells
-    // whether the dialog is still there. A dialog those messages ended is
-    // destroyed before its thread takes another message from the queue.
-    bool StillOpenAfterPosting()
-    {
-        return WaitUntilPostedHandled(dialog_) && IsWindow(dialog_) && !call_.finished();
-    }
-
-private:
-    std::unique_ptr<WarningDialogRequest> request_;
-    const WarningDialogRequest* record_;
-    BackgroundCall call_;
-    HWND dialog_ = nullptr;
-};
+WarningRequest Warning(const std::wstring& message) { return WarningRequest().Message(message); }
 
 // Where a dialog's controls are (client coordinates, mirrored ones in a
 // mirrored dialog) and where the dialog is on the screen.
@@ -102,12 +55,12 @@ struct Layout {
     std::map<int, RECT> controls;
 };
 
-Layout CaptureLayout(HWND dialog)
+Layout CaptureLayout(const DialogDriver& dialog)
 {
     Layout layout;
-    GetWindowRect(dialog, &layout.frame);
+    GetWindowRect(dialog.dialog(), &layout.frame);
     for (int control : kAllControls) {
-        layout.controls[control] = ControlRect(dialog, control);
+        layout.controls[control] = dialog.Rect(control);
     }
     return layout;
 }
@@ -115,10 +68,10 @@ Layout CaptureLayout(HWND dialog)
 int Width(const RECT& rect) { return rect.right - rect.left; }
 int Height(const RECT& rect) { return rect.bottom - rect.top; }
 
-RECT ScreenRect(HWND dialog, int control)
+RECT ScreenRect(const DialogDriver& dialog, int control)
 {
     RECT rect{};
-    GetWindowRect(GetDlgItem(dialog, control), &rect);
+    GetWindowRect(dialog.Control(control), &rect);
     return rect;
 }
 
@@ -140,13 +93,13 @@ void ExpectSameRect(const RECT& actual, const RECT& expected, const char* what)
 Layout TemplateLayout(LANGID language)
 {
     UserLanguageOverride override(DocEventDlgModule(), language);
-    RunningWarning warning(SampleRequest(L"Short."));
+    WarningCall warning(Warning(L"Short."));
     if (warning.dialog() == nullptr) {
         ADD_FAILURE() << "no dialog for the template layout";
         return {};
     }
-    const Layout layout = CaptureLayout(warning.dialog());
-    warning.Post(WM_COMMAND, IDOK);
+    const Layout layout = CaptureLayout(warning);
+    warning.Command(IDOK);
     EXPECT_EQ(warning.Result(), IDOK);
     return layout;
 }
@@ -167,44 +120,36 @@ std::string Narrow(const std::wstring& text) { return std::string(text.begin(), 
 
 struct EndCase {
     const char* name;
-    uint32_t okString, cancelString, thirdString;
-    void (*end)(RunningWarning&);
+    WarningRequest request;
+    std::function<void(const WarningCall&)> end;
     intptr_t expected;
-};
-
-const EndCase kEndCases[] = {
-    {"OK clicked (posted command)", kOkString, kCancelString, kRetryString,
-     [](RunningWarning& w) { w.Post(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED)); }, IDOK},
-    {"Cancel clicked (posted command)", kOkString, kCancelString, kRetryString,
-     [](RunningWarning& w) { w.Post(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED)); }, IDCANCEL},
-    {"third button clicked (posted command)", kOkString, kCancelString, kRetryString,
-     [](RunningWarning& w) { w.Post(WM_COMMAND, MAKEWPARAM(kThirdButton, BN_CLICKED)); }, kThirdButton},
-    {"OK button clicked", kOkString, kCancelString, kRetryString, [](RunningWarning& w) { w.Click(IDOK); }, IDOK},
-    {"Cancel button clicked", kOkString, kCancelString, kRetryString, [](RunningWarning& w) { w.Click(IDCANCEL); },
-     IDCANCEL},
-    {"third button clicked", kOkString, kCancelString, kRetryString,
-     [](RunningWarning& w) { w.Click(kThirdButton); }, kThirdButton},
-    {"WM_CLOSE", kOkString, kCancelString, kRetryString, [](RunningWarning& w) { w.Post(WM_CLOSE); }, IDCANCEL},
-    {"close box", kOkString, kCancelString, kRetryString,
-     [](RunningWarning& w) { w.Post(WM_SYSCOMMAND, SC_CLOSE); }, IDCANCEL},
-    {"Escape key", kOkString, kCancelString, kRetryString, [](RunningWarning& w) { PressKey(w.dialog(), VK_ESCAPE); },
-     IDCANCEL},
-    {"close box without Cancel button", kOkString, 0, kRetryString,
-     [](RunningWarning& w) { w.Post(WM_SYSCOMMAND, SC_CLOSE); }, IDCANCEL},
-    {"WM_CLOSE without Cancel button", kOkString, 0, 0, [](RunningWarning& w) { w.Post(WM_CLOSE); }, IDCANCEL},
-    {"close box without any button", 0, 0, 0, [](RunningWarning& w) { w.Post(WM_SYSCOMMAND, SC_CLOSE); },
-     IDCANCEL},
 };
 
 TEST(WarningDialog, ReturnsTheButtonThatEndedIt)
 {
-    for (const EndCase& test : kEndCases) {
+    const EndCase cases[] = {
+        {"OK clicked (posted command)", WarningRequest(), [](const WarningCall& w) { w.Command(IDOK); }, IDOK},
+        {"Cancel clicked (posted command)", WarningRequest(), [](const WarningCall& w) { w.Command(IDCANCEL); },
+         IDCANCEL},
+        {"third button clicked (posted command)", WarningRequest(),
+         [](const WarningCall& w) { w.Command(IDC_WARNING_THIRD_BUTTON); }, IDC_WARNING_THIRD_BUTTON},
+        {"OK button clicked", WarningRequest(), [](const WarningCall& w) { w.Click(IDOK); }, IDOK},
+        {"Cancel button clicked", WarningRequest(), [](const WarningCall& w) { w.Click(IDCANCEL); }, IDCANCEL},
+        {"third button clicked", WarningRequest(), [](const WarningCall& w) { w.Click(IDC_WARNING_THIRD_BUTTON); },
+         IDC_WARNING_THIRD_BUTTON},
+        {"WM_CLOSE", WarningRequest(), [](const WarningCall& w) { w.Post(WM_CLOSE); }, IDCANCEL},
+        {"close box", WarningRequest(), [](const WarningCall& w) { w.CloseBox(); }, IDCANCEL},
+        {"Escape key", WarningRequest(), [](const WarningCall& w) { w.Press(VK_ESCAPE); }, IDCANCEL},
+        {"close box without Cancel button", WarningRequest().Cancel(0), [](const WarningCall& w) { w.CloseBox(); },
+         IDCANCEL},
+        {"WM_CLOSE without Cancel button", WarningRequest().Cancel(0).Third(0),
+         [](const WarningCall& w) { w.Post(WM_CLOSE); }, IDCANCEL},
+        {"close box without any button", WarningRequest().Ok(0).Cancel(0).Third(0),
+         [](const WarningCall& w) { w.CloseBox(); }, IDCANCEL},
+    };
+    for (const EndCase& test : cases) {
         SCOPED_TRACE(test.name);
-        WarningDialogRequest request = SampleRequest();
-        request.okStringId = test.okString;
-        request.cancelStringId = test.cancelString;
-        request.thirdButtonStringId = test.thirdString;
-        RunningWarning warning(request);
+        WarningCall warning(test.request);
         ASSERT_NE(warning.dialog(), nullptr);
         test.end(warning);
         EXPECT_EQ(warning.Result(), test.expected);
@@ -220,44 +165,42 @@ TEST(WarningDialog, NotificationsAndOtherControlsDoNotEndIt)
     } commands[] = {
         {"OK with notification 1", MAKEWPARAM(IDOK, 1)},
         {"Cancel with BN_SETFOCUS", MAKEWPARAM(IDCANCEL, BN_SETFOCUS)},
-        {"third button with BN_DBLCLK", MAKEWPARAM(kThirdButton, BN_DBLCLK)},
-        {"check box", MAKEWPARAM(kCheckBox, BN_CLICKED)},
-        {"message control", MAKEWPARAM(kMessage, 0)},
-        {"empty static", MAKEWPARAM(kIconArea, 0)},
-        {"unknown ID", MAKEWPARAM(999, 0)},
+        {"third button with BN_DBLCLK", MAKEWPARAM(IDC_WARNING_THIRD_BUTTON, BN_DBLCLK)},
+        {"check box", MAKEWPARAM(IDC_WARNING_DONT_SHOW, BN_CLICKED)},
+        {"message control", MAKEWPARAM(IDC_WARNING_MESSAGE, 0)},
+        {"empty static", MAKEWPARAM(IDC_WARNING_ICON_AREA, 0)},
+        {"unknown ID", MAKEWPARAM(kNoSuchControl, 0)},
     };
-    RunningWarning warning(SampleRequest());
+    WarningCall warning(WarningRequest{});
     ASSERT_NE(warning.dialog(), nullptr);
     for (const auto& command : commands) {
         SCOPED_TRACE(command.name);
         warning.Post(WM_COMMAND, command.wParam);
         EXPECT_TRUE(warning.StillOpenAfterPosting());
     }
-    warning.Post(WM_COMMAND, MAKEWPARAM(kThirdButton, 0));
-    EXPECT_EQ(warning.Result(), kThirdButton);
+    warning.Post(WM_COMMAND, MAKEWPARAM(IDC_WARNING_THIRD_BUTTON, 0));
+    EXPECT_EQ(warning.Result(), IDC_WARNING_THIRD_BUTTON);
 }
 
 TEST(WarningDialog, CheckBoxTogglesWithoutEndingIt)
 {
-    RunningWarning warning(SampleRequest());
+    WarningCall warning(WarningRequest{});
     ASSERT_NE(warning.dialog(), nullptr);
-    const HWND box = GetDlgItem(warning.dialog(), kCheckBox);
+    const HWND box = warning.Control(IDC_WARNING_DONT_SHOW);
     EXPECT_EQ(SendMessageW(box, BM_GETCHECK, 0, 0), BST_UNCHECKED);
-    warning.Click(kCheckBox);
-    ASSERT_TRUE(warning.StillOpenAfterPosting());
-    EXPECT_EQ(SendMessageW(box, BM_GETCHECK, 0, 0), BST_CHECKED);
-    warning.Click(kCheckBox);
-    ASSERT_TRUE(warning.StillOpenAfterPosting());
-    EXPECT_EQ(SendMessageW(box, BM_GETCHECK, 0, 0), BST_UNCHECKED);
-    warning.Click(kCheckBox);
-    ASSERT_TRUE(warning.StillOpenAfterPosting());
+    for (const LRESULT state : {BST_CHECKED, BST_UNCHECKED, BST_CHECKED}) {
+        warning.Click(IDC_WARNING_DONT_SHOW);
+        ASSERT_TRUE(warning.StillOpenAfterPosting());
+        EXPECT_EQ(SendMessageW(box, BM_GETCHECK, 0, 0), state);
+    }
     // Ticked or not, the result is the button.
     warning.Click(IDOK);
     EXPECT_EQ(warning.Result(), IDOK);
 }
 
 // ---------------------------------------------------------------------------
-// Calls that show nothing.
+// Calls that show nothing (the null record and the failures are rows of the
+// faults program's table).
 
 std::atomic<int> g_windowsCreated{0};
 
@@ -269,45 +212,34 @@ LRESULT CALLBACK CountWindowCreations(int code, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-// Calls the export on a thread that counts the windows it creates.
-intptr_t CallCountingWindows(const WarningDialogRequest* request, int* windows)
-{
-    g_windowsCreated = 0;
-    BackgroundCall call([request] {
-        const HHOOK hook = SetWindowsHookExW(WH_CBT, CountWindowCreations, nullptr, GetCurrentThreadId());
-        const intptr_t result = ShowWarningDialogExport()(request);
-        UnhookWindowsHookEx(hook);
-        return result;
-    });
-    if (!call.Wait(5000)) {
-        ADD_FAILURE() << "the call did not return: a dialog is open";
-        return kStillOpen;
-    }
-    *windows = g_windowsCreated.load();
-    return call.result();
-}
-
 TEST(WarningDialog, ShowsNothingUnlessShowDialogIsOne)
 {
     DllMonitor monitor(DocEventDlgModule());
     ASSERT_TRUE(monitor.complete());
-    for (const int32_t showDialog : {0, 2, -1, 0x101}) {
-        SCOPED_TRACE("showDialog " + std::to_string(showDialog));
-        WarningDialogRequest request = SampleRequest();
-        request.showDialog = showDialog;
-        int windows = -1;
-        EXPECT_EQ(CallCountingWindows(&request, &windows), 0);
-        EXPECT_EQ(windows, 0);
-        EXPECT_EQ(monitor.Calls(Api::DialogBoxParamW), 0);
-        EXPECT_EQ(monitor.Leaks(), "");
+    // The windows the calling thread creates during the call.
+    HHOOK hook = nullptr;
+    CallOptions counting;
+    counting.waitForDialog = false;
+    counting.before = [&hook] {
+        g_windowsCreated = 0;
+        hook = SetWindowsHookExW(WH_CBT, CountWindowCreations, nullptr, GetCurrentThreadId());
+    };
+    counting.after = [&hook] { UnhookWindowsHookEx(hook); };
+    for (const WarningExport which : {WarningExport::Plain, WarningExport::CheckBoxAnswer}) {
+        for (const int32_t showDialog : {0, 2, -1, 0x101}) {
+            SCOPED_TRACE(std::string(which == WarningExport::Plain ? "IShowWarningDialog" : "IShowWarningDialogEx") +
+                         ", showDialog " + std::to_string(showDialog));
+            WarningCall warning(WarningRequest().ShowDialog(showDialog), which, counting);
+            EXPECT_EQ(warning.Result(5000), 0) << "the call did not return: a dialog is open";
+            EXPECT_NE(hook, nullptr);
+            EXPECT_EQ(g_windowsCreated.load(), 0);
+            if (which == WarningExport::CheckBoxAnswer) {
+                EXPECT_EQ(warning.ticked(), 0) << "nothing shown answers not ticked";
+            }
+            EXPECT_EQ(monitor.Calls(Api::DialogBoxParamW), 0);
+            EXPECT_EQ(monitor.Leaks(), "");
+        }
     }
-}
-
-TEST(WarningDialog, NullRequestReturnsZero)
-{
-    int windows = -1;
-    EXPECT_EQ(CallCountingWindows(nullptr, &windows), 0);
-    EXPECT_EQ(windows, 0);
 }
 
 // ---------------------------------------------------------------------------
@@ -315,40 +247,38 @@ TEST(WarningDialog, NullRequestReturnsZero)
 
 TEST(WarningDialog, ShowsAndEnablesTheControlsItsRequestNames)
 {
-    const struct {
-        uint32_t ok, cancel, third;
-        int32_t checkBox;
-    } cases[] = {
-        {kOkString, kCancelString, kRetryString, 1},
-        {kOkString, 0, 0, 0},
-        {0, kCancelString, 0, 0},
-        {0, 0, kRetryString, 0},
-        {0, 0, 0, 1},
-        {0, 0, 0, 0},
-        {kOkString, kCancelString, 0, -7},  // any non-zero value shows the check box
-        {9999, 0, 0, 0},                    // a missing string still shows its button
+    const WarningRequest cases[] = {
+        WarningRequest(),
+        WarningRequest().Cancel(0).Third(0).CheckBox(0),
+        WarningRequest().Ok(0).Third(0).CheckBox(0),
+        WarningRequest().Ok(0).Cancel(0).CheckBox(0),
+        WarningRequest().Ok(0).Cancel(0).Third(0),
+        WarningRequest().Ok(0).Cancel(0).Third(0).CheckBox(0),
+        WarningRequest().Third(0).CheckBox(-7),          // any non-zero value shows the check box
+        WarningRequest().Ok(kNoSuchString).Cancel(0).Third(0).CheckBox(0),  // a missing string still shows its button
     };
     UserLanguageOverride english(DocEventDlgModule(), kEnglish);
-    for (const auto& test : cases) {
-        SCOPED_TRACE("ok " + std::to_string(test.ok) + ", cancel " + std::to_string(test.cancel) + ", third " +
-                     std::to_string(test.third) + ", check box " + std::to_string(test.checkBox));
-        WarningDialogRequest request = SampleRequest();
-        request.okStringId = test.ok;
-        request.cancelStringId = test.cancel;
-        request.thirdButtonStringId = test.third;
-        request.showCheckBox = test.checkBox;
-        RunningWarning warning(request);
+    for (const WarningRequest& test : cases) {
+        const WarningDialogRequest& record = test;
+        SCOPED_TRACE("ok " + std::to_string(record.okStringId) + ", cancel " + std::to_string(record.cancelStringId) +
+                     ", third " + std::to_string(record.thirdButtonStringId) + ", check box " +
+                     std::to_string(record.showCheckBox));
+        WarningCall warning(test);
         ASSERT_NE(warning.dialog(), nullptr);
         const struct {
             int control;
             bool shown;
         } expected[] = {
-            {IDOK, test.ok != 0},        {IDCANCEL, test.cancel != 0}, {kThirdButton, test.third != 0},
-            {kCheckBox, test.checkBox != 0}, {kMessage, true},         {kIconArea, true},
+            {IDOK, record.okStringId != 0},
+            {IDCANCEL, record.cancelStringId != 0},
+            {IDC_WARNING_THIRD_BUTTON, record.thirdButtonStringId != 0},
+            {IDC_WARNING_DONT_SHOW, record.showCheckBox != 0},
+            {IDC_WARNING_MESSAGE, true},
+            {IDC_WARNING_ICON_AREA, true},
         };
         for (const auto& control : expected) {
             SCOPED_TRACE("control " + std::to_string(control.control));
-            const HWND window = GetDlgItem(warning.dialog(), control.control);
+            const HWND window = warning.Control(control.control);
             EXPECT_EQ(IsWindowVisible(window) != FALSE, control.shown);
             EXPECT_EQ(IsWindowEnabled(window) != FALSE, control.shown);
         }
@@ -361,19 +291,13 @@ struct Texts {
     std::wstring title, ok, cancel, third, checkBox;
 };
 
-Texts ReadTexts(HWND dialog)
+void ExpectTexts(const DialogDriver& dialog, const Texts& expected)
 {
-    return {WindowText(dialog), ControlText(dialog, IDOK), ControlText(dialog, IDCANCEL),
-            ControlText(dialog, kThirdButton), ControlText(dialog, kCheckBox)};
-}
-
-void ExpectTexts(const Texts& actual, const Texts& expected)
-{
-    EXPECT_EQ(actual.title, expected.title);
-    EXPECT_EQ(actual.ok, expected.ok);
-    EXPECT_EQ(actual.cancel, expected.cancel);
-    EXPECT_EQ(actual.third, expected.third);
-    EXPECT_EQ(actual.checkBox, expected.checkBox);
+    EXPECT_EQ(dialog.Text(), expected.title);
+    EXPECT_EQ(dialog.Text(IDOK), expected.ok);
+    EXPECT_EQ(dialog.Text(IDCANCEL), expected.cancel);
+    EXPECT_EQ(dialog.Text(IDC_WARNING_THIRD_BUTTON), expected.third);
+    EXPECT_EQ(dialog.Text(IDC_WARNING_DONT_SHOW), expected.checkBox);
 }
 
 TEST(WarningDialog, TextsComeFromTheLibraryInTheUsersLanguage)
@@ -392,52 +316,55 @@ TEST(WarningDialog, TextsComeFromTheLibraryInTheUsersLanguage)
          {L"تحذير الطابعة", L"&موافق", L"&إلغاء الأمر", L"&إعادة المحاولة", L"عدم إظهار هذه المعلومات مستقبلاً."}},
         {kHebrew, {L"אזהרת מדפסת", L"&אישור", L"&ביטול", L"&נסה שוב", L"אל תציג מידע זה בעתיד."}},
         // English (United Kingdom) finds the US English strings by the language fallback.
-        {2057, {L"Printer Warning", L"&OK", L"&Cancel", L"&Retry", kCheckBoxFallback}},
+        {kEnglishUk, {L"Printer Warning", L"&OK", L"&Cancel", L"&Retry", kCheckBoxFallback}},
     };
     for (const auto& test : cases) {
         SCOPED_TRACE("language " + std::to_string(test.language));
         UserLanguageOverride override(DocEventDlgModule(), test.language);
-        RunningWarning warning(SampleRequest());
+        WarningCall warning(WarningRequest{});
         ASSERT_NE(warning.dialog(), nullptr);
-        ExpectTexts(ReadTexts(warning.dialog()), test.texts);
-        warning.Post(WM_COMMAND, IDCANCEL);
+        ExpectTexts(warning, test.texts);
+        warning.Command(IDCANCEL);
         EXPECT_EQ(warning.Result(), IDCANCEL);
     }
 }
 
 TEST(WarningDialog, MissingStringsShowEmptyTextsAndTheCheckBoxItsBuiltInText)
 {
-    const std::wstring partial = BinPath(L"warning-strings-partial.dll");
+    const WarningRequest partial = WarningRequest().Library(BinPath(L"warning-strings-partial.dll"));
     const struct {
         const char* name;
-        std::wstring library;
-        uint32_t title, ok, cancel, third;
+        WarningRequest request;
         Texts texts;
     } cases[] = {
-        {"library without the check box text", partial, 3000, 849, 3001, 3002,
+        {"library without the check box text", partial,
          {L"Partial Title", L"Partial OK", L"Partial Cancel", L"Partial Third", kCheckBoxFallback}},
-        {"empty entries in a present block", partial, 3005, 3004, 3003, 3006,
+        {"empty entries in a present block",
+         WarningRequest(partial)
+             .Title(IDS_PARTIAL_EMPTY_3)
+             .Ok(IDS_PARTIAL_EMPTY_2)
+             .Cancel(IDS_PARTIAL_EMPTY_1)
+             .Third(IDS_PARTIAL_OTHER),
          {L"", L"", L"", L"Partial Other", kCheckBoxFallback}},
-        {"IDs whose blocks are missing", partial, 5000, 5001, 6000, 7000, {L"", L"", L"", L"", kCheckBoxFallback}},
-        {"missing library", BinPath(L"no-such-library.dll"), kTitleString, kOkString, kCancelString, kRetryString,
+        {"IDs whose blocks are missing",
+         WarningRequest(partial)
+             .Title(IDS_PARTIAL_NO_BLOCK_1)
+             .Ok(IDS_PARTIAL_NO_BLOCK_2)
+             .Cancel(IDS_PARTIAL_NO_BLOCK_3)
+             .Third(IDS_PARTIAL_NO_BLOCK_4),
          {L"", L"", L"", L"", kCheckBoxFallback}},
-        {"empty library path", L"", kTitleString, kOkString, kCancelString, kRetryString,
+        {"missing library", WarningRequest().Library(BinPath(L"no-such-library.dll")),
          {L"", L"", L"", L"", kCheckBoxFallback}},
-        {"a program instead of a library", BinPath(L"warning_dialog_test.exe"), kTitleString, kOkString,
-         kCancelString, kRetryString, {L"", L"", L"", L"", kCheckBoxFallback}},
+        {"empty library path", WarningRequest().Library(L""), {L"", L"", L"", L"", kCheckBoxFallback}},
+        {"a program instead of a library", WarningRequest().Library(BinPath(L"warning_dialog_test.exe")),
+         {L"", L"", L"", L"", kCheckBoxFallback}},
     };
     UserLanguageOverride english(DocEventDlgModule(), kEnglish);
     for (const auto& test : cases) {
         SCOPED_TRACE(test.name);
-        WarningDialogRequest request = SampleRequest();
-        SetField(request.resourceLibraryPath, test.library);
-        request.titleStringId = test.title;
-        request.okStringId = test.ok;
-        request.cancelStringId = test.cancel;
-        request.thirdButtonStringId = test.third;
-        RunningWarning warning(request);
+        WarningCall warning(test.request);
         ASSERT_NE(warning.dialog(), nullptr);
-        ExpectTexts(ReadTexts(warning.dialog()), test.texts);
+        ExpectTexts(warning, test.texts);
         warning.Post(WM_CLOSE);
         EXPECT_EQ(warning.Result(), IDCANCEL);
     }
@@ -456,10 +383,10 @@ TEST(WarningDialog, ShowsTheMessageVerbatim)
     UserLanguageOverride english(DocEventDlgModule(), kEnglish);
     for (const std::wstring& message : messages) {
         SCOPED_TRACE("message of " + std::to_string(message.size()) + " units: " + Narrow(message.substr(0, 40)));
-        RunningWarning warning(SampleRequest(message));
+        WarningCall warning(Warning(message));
         ASSERT_NE(warning.dialog(), nullptr);
-        EXPECT_EQ(ControlText(warning.dialog(), kMessage), message);
-        warning.Post(WM_COMMAND, IDOK);
+        EXPECT_EQ(warning.Text(IDC_WARNING_MESSAGE), message);
+        warning.Command(IDOK);
         EXPECT_EQ(warning.Result(), IDOK);
     }
 }
@@ -486,12 +413,10 @@ TEST(WarningDialog, LongMessageGrowsTheDialogByAFixedAmount)
         }
         const Layout& base = templates[test.language];
         UserLanguageOverride override(DocEventDlgModule(), test.language);
-        WarningDialogRequest request = SampleRequest(Units(test.units));
-        request.showCheckBox = test.checkBox;
-        RunningWarning warning(request);
+        WarningCall warning(Warning(Units(test.units)).CheckBox(test.checkBox));
         ASSERT_NE(warning.dialog(), nullptr);
-        const Layout grown = CaptureLayout(warning.dialog());
-        warning.Post(WM_COMMAND, IDOK);
+        const Layout grown = CaptureLayout(warning);
+        warning.Command(IDOK);
         EXPECT_EQ(warning.Result(), IDOK);
 
         if (test.units <= 150) {
@@ -502,30 +427,31 @@ TEST(WarningDialog, LongMessageGrowsTheDialogByAFixedAmount)
             }
             continue;
         }
-        const RECT& message = base.controls.at(kMessage);
-        const RECT& box = base.controls.at(kCheckBox);
+        const RECT& message = base.controls.at(IDC_WARNING_MESSAGE);
+        const RECT& box = base.controls.at(IDC_WARNING_DONT_SHOW);
         ExpectRect(grown.frame, base.frame.left, base.frame.top, Width(base.frame), Height(base.frame) + kGrowth,
                    "dialog");
-        ExpectRect(grown.controls.at(kMessage), message.left, message.top, Width(message), Height(message) + kGrowth,
-                   "message");
-        ExpectRect(grown.controls.at(kCheckBox), box.left, message.bottom + kGrowth, Width(box), Height(box),
-                   "check box");
-        for (int button : {IDOK, IDCANCEL, kThirdButton}) {
+        ExpectRect(grown.controls.at(IDC_WARNING_MESSAGE), message.left, message.top, Width(message),
+                   Height(message) + kGrowth, "message");
+        ExpectRect(grown.controls.at(IDC_WARNING_DONT_SHOW), box.left, message.bottom + kGrowth, Width(box),
+                   Height(box), "check box");
+        for (int button : {IDOK, IDCANCEL, IDC_WARNING_THIRD_BUTTON}) {
             const RECT& was = base.controls.at(button);
             ExpectRect(grown.controls.at(button), was.left, message.bottom + kGrowth + Height(box), Width(was),
                        Height(was), ("button " + std::to_string(button)).c_str());
         }
-        ExpectSameRect(grown.controls.at(kIconArea), base.controls.at(kIconArea), "empty static");
+        ExpectSameRect(grown.controls.at(IDC_WARNING_ICON_AREA), base.controls.at(IDC_WARNING_ICON_AREA),
+                       "empty static");
     }
 }
 
 // OK at the right and the third button at the left when mirrored; the other
 // way round when not.
-void ExpectButtonOrder(HWND dialog, bool mirrored)
+void ExpectButtonOrder(const DialogDriver& dialog, bool mirrored)
 {
     const LONG ok = ScreenRect(dialog, IDOK).left;
     const LONG cancel = ScreenRect(dialog, IDCANCEL).left;
-    const LONG third = ScreenRect(dialog, kThirdButton).left;
+    const LONG third = ScreenRect(dialog, IDC_WARNING_THIRD_BUTTON).left;
     if (mirrored) {
         EXPECT_GT(ok, cancel);
         EXPECT_GT(cancel, third);
@@ -535,26 +461,25 @@ void ExpectButtonOrder(HWND dialog, bool mirrored)
     }
 }
 
+bool LaidOutRightToLeft(HWND dialog) { return (GetWindowLongPtrW(dialog, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0; }
+
 TEST(WarningDialog, ArabicAndHebrewUsersGetTheMirroredTemplate)
 {
     const struct {
         LANGID language;
         bool mirrored;
     } cases[] = {
-        {kArabic, true},  {kHebrew, true},   {0x0801, true},  // Arabic (Iraq)
-        {0x3C01, true},                                       // Arabic (Bahrain)
-        {kEnglish, false}, {kGerman, false}, {1065, false},   // Persian
-        {0x0201, false},  // only the low byte of its primary language is Arabic's
+        {kArabic, true},   {kHebrew, true},  {kArabicIraq, true}, {kArabicBahrain, true},
+        {kEnglish, false}, {kGerman, false}, {kPersian, false},   {kArabicLowByteOnly, false},
     };
     for (const auto& test : cases) {
         SCOPED_TRACE("language " + std::to_string(test.language));
         UserLanguageOverride override(DocEventDlgModule(), test.language);
-        RunningWarning warning(SampleRequest());
+        WarningCall warning(WarningRequest{});
         ASSERT_NE(warning.dialog(), nullptr);
-        const bool layoutRtl = (GetWindowLongPtrW(warning.dialog(), GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0;
-        EXPECT_EQ(layoutRtl, test.mirrored);
-        ExpectButtonOrder(warning.dialog(), test.mirrored);
-        warning.Post(WM_COMMAND, IDOK);
+        EXPECT_EQ(LaidOutRightToLeft(warning.dialog()), test.mirrored);
+        ExpectButtonOrder(warning, test.mirrored);
+        warning.Command(IDOK);
         EXPECT_EQ(warning.Result(), IDOK);
     }
 }
@@ -563,22 +488,22 @@ TEST(WarningDialog, GrownMirroredDialogKeepsEachControlInItsMirroredPlace)
 {
     const Layout base = TemplateLayout(kArabic);
     UserLanguageOverride arabic(DocEventDlgModule(), kArabic);
-    RunningWarning warning(SampleRequest(Units(400)));
+    WarningCall warning(Warning(Units(400)));
     ASSERT_NE(warning.dialog(), nullptr);
     RECT frame{};
     GetWindowRect(warning.dialog(), &frame);
     for (int control : kAllControls) {
         SCOPED_TRACE("control " + std::to_string(control));
-        const RECT screen = ScreenRect(warning.dialog(), control);
+        const RECT screen = ScreenRect(warning, control);
         const RECT& before = base.controls.at(control);
         // Mirrored client coordinates count from the right edge of the client area.
-        EXPECT_EQ(ControlRect(warning.dialog(), control).left, before.left);
-        EXPECT_EQ(ControlRect(warning.dialog(), control).right, before.right);
+        EXPECT_EQ(warning.Rect(control).left, before.left);
+        EXPECT_EQ(warning.Rect(control).right, before.right);
         EXPECT_LE(screen.right, frame.right);
         EXPECT_GE(screen.left, frame.left);
     }
-    ExpectButtonOrder(warning.dialog(), true);
-    warning.Post(WM_COMMAND, IDCANCEL);
+    ExpectButtonOrder(warning, true);
+    warning.Command(IDCANCEL);
     EXPECT_EQ(warning.Result(), IDCANCEL);
 }
 
@@ -588,20 +513,20 @@ TEST(WarningDialog, GrownMirroredDialogKeepsEachControlInItsMirroredPlace)
 TEST(WarningDialog, TwoDialogsOnTwoThreadsAreIndependent)
 {
     UserLanguageOverride english(DocEventDlgModule(), kEnglish);
-    RunningWarning first(SampleRequest(L"First dialog"));
+    WarningCall first(Warning(L"First dialog"));
     ASSERT_NE(first.dialog(), nullptr);
-    RunningWarning second(SampleRequest(L"Second dialog"));
+    WarningCall second(Warning(L"Second dialog"));
     ASSERT_NE(second.dialog(), nullptr);
     EXPECT_NE(first.dialog(), second.dialog());
-    EXPECT_EQ(ControlText(first.dialog(), kMessage), L"First dialog");
-    EXPECT_EQ(ControlText(second.dialog(), kMessage), L"Second dialog");
+    EXPECT_EQ(first.Text(IDC_WARNING_MESSAGE), L"First dialog");
+    EXPECT_EQ(second.Text(IDC_WARNING_MESSAGE), L"Second dialog");
 
-    first.Post(WM_COMMAND, kThirdButton);
-    EXPECT_EQ(first.Result(), kThirdButton);
+    first.Command(IDC_WARNING_THIRD_BUTTON);
+    EXPECT_EQ(first.Result(), IDC_WARNING_THIRD_BUTTON);
     EXPECT_TRUE(IsWindow(second.dialog()));
     EXPECT_FALSE(second.finished());
-    EXPECT_EQ(ControlText(second.dialog(), kMessage), L"Second dialog");
-    EXPECT_EQ(WindowText(second.dialog()), L"Printer Warning");
+    EXPECT_EQ(second.Text(IDC_WARNING_MESSAGE), L"Second dialog");
+    EXPECT_EQ(second.Text(), L"Printer Warning");
 
     second.Click(IDOK);
     EXPECT_EQ(second.Result(), IDOK);
@@ -609,62 +534,33 @@ TEST(WarningDialog, TwoDialogsOnTwoThreadsAreIndependent)
 
 TEST(WarningDialog, SecondDialogOpenedOnTopOfTheFirstEndsFirst)
 {
-    RunningWarning first(SampleRequest(L"Below"));
+    WarningCall first(Warning(L"Below"));
     ASSERT_NE(first.dialog(), nullptr);
-    RunningWarning second(SampleRequest(L"Above"));
+    WarningCall second(Warning(L"Above"));
     ASSERT_NE(second.dialog(), nullptr);
     second.Post(WM_CLOSE);
     EXPECT_EQ(second.Result(), IDCANCEL);
     EXPECT_TRUE(first.StillOpenAfterPosting());
-    first.Post(WM_COMMAND, IDCANCEL);
+    EXPECT_FALSE(first.finished());
+    first.Command(IDCANCEL);
     EXPECT_EQ(first.Result(), IDCANCEL);
 }
 
 // ---------------------------------------------------------------------------
-// Failures and clean-up.
-
-TEST(WarningDialog, FailuresShowNothingAndLeaveNothingAllocated)
-{
-    const struct {
-        const char* name;
-        Api api;
-        intptr_t expected;
-    } cases[] = {
-        {"copy of the request", Api::LocalAlloc, 0},
-        {"dialog state", Api::Malloc, 0},
-        {"dialog creation", Api::DialogBoxParamW, -1},
-    };
-    const WarningDialogRequest request = SampleRequest();
-    int windows = -1;
-    for (const auto& test : cases) {
-        SCOPED_TRACE(test.name);
-        DllMonitor monitor(DocEventDlgModule());
-        ASSERT_TRUE(monitor.complete());
-        monitor.Fail(test.api);
-        windows = -1;
-        EXPECT_EQ(CallCountingWindows(&request, &windows), test.expected);
-        EXPECT_EQ(windows, 0);
-        EXPECT_GE(monitor.Calls(test.api), 1);
-        EXPECT_EQ(monitor.Calls(Api::LocalAlloc), 1);
-        EXPECT_EQ(monitor.Calls(Api::LoadLibraryExW), 0);
-        if (test.api != Api::DialogBoxParamW) {
-            EXPECT_EQ(monitor.Calls(Api::DialogBoxParamW), 0);
-        }
-        EXPECT_EQ(monitor.Leaks(), "");
-    }
-}
+// What the dialog holds while it runs (every failure is a row of the faults
+// program's table).
 
 TEST(WarningDialog, ReleasesTheCopyTheStateAndTheLibraryAfterTheDialog)
 {
     DllMonitor monitor(DocEventDlgModule());
     ASSERT_TRUE(monitor.complete());
     {
-        RunningWarning warning(SampleRequest(Units(300)));
+        WarningCall warning(Warning(Units(300)));
         ASSERT_NE(warning.dialog(), nullptr);
         EXPECT_EQ(monitor.Outstanding(Owned::Library), 1);
         EXPECT_EQ(monitor.Outstanding(Owned::LocalMemory), 1);
-        warning.Click(kThirdButton);
-        EXPECT_EQ(warning.Result(), kThirdButton);
+        warning.Click(IDC_WARNING_THIRD_BUTTON);
+        EXPECT_EQ(warning.Result(), IDC_WARNING_THIRD_BUTTON);
     }
     EXPECT_EQ(monitor.Created(Owned::Library), 1);
     EXPECT_EQ(monitor.Calls(Api::DialogBoxParamW), 1);
@@ -710,17 +606,17 @@ TEST(WarningDialog, MessageWithoutNulIsShownCutAtItsField)
 {
     RecordAtPageEnd guarded;
     ASSERT_NE(guarded.get(), nullptr);
-    WarningDialogRequest request = SampleRequest();
-    const std::wstring full = Units(1024);
-    full.copy(request.messageText, 1024);
     // The fields behind the message are not text: they must not show.
-    request.thirdButtonStringId = 0x00410041;
+    constexpr uint32_t kReadAsTextItIsAA = 0x00410041;
+    WarningRequest request = WarningRequest().Third(kReadAsTextItIsAA);
+    const std::wstring full = Units(1024);
+    full.copy(request.record().messageText, 1024);
     *guarded.get() = request;
 
-    RunningWarning warning(request, guarded.get());
+    WarningCall warning(guarded.get(), WarningExport::Plain);
     ASSERT_NE(warning.dialog(), nullptr);
-    EXPECT_EQ(ControlText(warning.dialog(), kMessage), full.substr(0, 1023));
-    warning.Post(WM_COMMAND, IDOK);
+    EXPECT_EQ(warning.Text(IDC_WARNING_MESSAGE), full.substr(0, 1023));
+    warning.Command(IDOK);
     EXPECT_EQ(warning.Result(), IDOK);
 }
 
@@ -750,11 +646,9 @@ TEST(WarningDialog, LibraryPathWithoutNulIsCutAtItsField)
 
     // The padded path names the library when it ends properly.
     {
-        WarningDialogRequest request = SampleRequest();
-        SetField(request.resourceLibraryPath, path);
-        RunningWarning warning(request);
+        WarningCall warning(WarningRequest().Library(path));
         ASSERT_NE(warning.dialog(), nullptr);
-        EXPECT_EQ(WindowText(warning.dialog()), L"Printer Warning");
+        EXPECT_EQ(warning.Text(), L"Printer Warning");
         warning.Post(WM_CLOSE);
         EXPECT_EQ(warning.Result(), IDCANCEL);
     }
@@ -762,14 +656,14 @@ TEST(WarningDialog, LibraryPathWithoutNulIsCutAtItsField)
     // Without a NUL, its last unit is dropped and nothing past the record is read.
     RecordAtPageEnd guarded;
     ASSERT_NE(guarded.get(), nullptr);
-    WarningDialogRequest request = SampleRequest();
-    (path + L"Q").copy(request.resourceLibraryPath, 256);
+    WarningRequest request;
+    (path + L"Q").copy(request.record().resourceLibraryPath, 256);
     *guarded.get() = request;
-    RunningWarning warning(request, guarded.get());
+    WarningCall warning(guarded.get(), WarningExport::Plain);
     ASSERT_NE(warning.dialog(), nullptr);
-    EXPECT_EQ(WindowText(warning.dialog()), L"Printer Warning");
-    EXPECT_EQ(ControlText(warning.dialog(), IDOK), L"&OK");
-    warning.Post(WM_COMMAND, IDOK);
+    EXPECT_EQ(warning.Text(), L"Printer Warning");
+    EXPECT_EQ(warning.Text(IDOK), L"&OK");
+    warning.Command(IDOK);
     EXPECT_EQ(warning.Result(), IDOK);
 }
 
@@ -777,14 +671,14 @@ TEST(WarningDialog, CallerMayReleaseItsRecordWhileTheDialogRuns)
 {
     RecordAtPageEnd guarded;
     ASSERT_NE(guarded.get(), nullptr);
-    *guarded.get() = SampleRequest(Units(200));
+    *guarded.get() = Warning(Units(200));
     UserLanguageOverride english(DocEventDlgModule(), kEnglish);
-    RunningWarning warning(*guarded.get(), guarded.get());
+    WarningCall warning(guarded.get(), WarningExport::Plain);
     ASSERT_NE(warning.dialog(), nullptr);
     // The record becomes unreadable; the dialog works from its own copy.
     DWORD old = 0;
     ASSERT_TRUE(VirtualProtect(guarded.get(), sizeof(WarningDialogRequest), PAGE_NOACCESS, &old));
-    PressKey(warning.dialog(), VK_ESCAPE);
+    warning.Press(VK_ESCAPE);
     EXPECT_EQ(warning.Result(), IDCANCEL);
     VirtualProtect(guarded.get(), sizeof(WarningDialogRequest), old, &old);
 }
@@ -803,141 +697,74 @@ TEST(DISABLED_ProcessLocale, RightToLeftLocaleChoosesTheMirroredTemplate)
 
     const std::map<LANGID, std::wstring> titles = {{kArabic, L"تحذير الطابعة"}, {kHebrew, L"אזהרת מדפסת"}};
     ASSERT_EQ(titles.count(expected), 1u);
-    RunningWarning warning(SampleRequest(Units(151)));
+    WarningCall warning(Warning(Units(151)));
     ASSERT_NE(warning.dialog(), nullptr);
-    EXPECT_NE(GetWindowLongPtrW(warning.dialog(), GWL_EXSTYLE) & WS_EX_LAYOUTRTL, 0);
-    EXPECT_EQ(WindowText(warning.dialog()), titles.at(expected));
-    ExpectButtonOrder(warning.dialog(), true);
+    EXPECT_TRUE(LaidOutRightToLeft(warning.dialog()));
+    EXPECT_EQ(warning.Text(), titles.at(expected));
+    ExpectButtonOrder(warning, true);
     // Grown: the buttons sit below the check box, which sits below the message.
-    const RECT message = ControlRect(warning.dialog(), kMessage);
-    const RECT box = ControlRect(warning.dialog(), kCheckBox);
+    const RECT message = warning.Rect(IDC_WARNING_MESSAGE);
+    const RECT box = warning.Rect(IDC_WARNING_DONT_SHOW);
     EXPECT_EQ(box.top, message.bottom);
-    EXPECT_EQ(ControlRect(warning.dialog(), IDOK).top, box.bottom);
-    warning.Click(kThirdButton);
-    EXPECT_EQ(warning.Result(), kThirdButton);
+    EXPECT_EQ(warning.Rect(IDOK).top, box.bottom);
+    warning.Click(IDC_WARNING_THIRD_BUTTON);
+    EXPECT_EQ(warning.Result(), IDC_WARNING_THIRD_BUTTON);
 }
 
 // ---------------------------------------------------------------------------
 // IShowWarningDialogEx: the same dialog, and the check box's state as it ended.
 
-using ShowWarningDialogExFunction = int32_t(WINAPI*)(const WarningDialogRequest*, int32_t*);
-
-ShowWarningDialogExFunction ShowWarningDialogExExport()
-{
-    return reinterpret_cast<ShowWarningDialogExFunction>(
-        reinterpret_cast<void*>(GetProcAddress(DocEventDlgModule(), "IShowWarningDialogEx")));
-}
-
-constexpr int32_t kUnwritten = 7;
-
-// One IShowWarningDialogEx call on a thread of its own; answer null asks for
-// no check box answer.
-class RunningWarningEx {
-public:
-    RunningWarningEx(const WarningDialogRequest* request, int32_t* answer)
-        : call_([request, answer] { return static_cast<intptr_t>(ShowWarningDialogExExport()(request, answer)); })
-    {
-    }
-    HWND WaitDialog() { return WaitForDialog(call_.threadId()); }
-    // The export's result, or kStillOpen when it has not returned in time.
-    intptr_t Result(DWORD timeoutMs = 5000)
-    {
-        if (call_.Wait(timeoutMs)) {
-            return call_.result();
-        }
-        CloseAllDialogs();
-        return kStillOpen;
-    }
-
-private:
-    BackgroundCall call_;
-};
-
 struct WarningEnd {
     const char* name;
-    void (*end)(HWND dialog);
+    void (*end)(const WarningCall& warning);
     intptr_t expected;
 };
 
 const WarningEnd kWarningEnds[] = {
-    {"OK", [](HWND d) { PostMessageW(GetDlgItem(d, IDOK), BM_CLICK, 0, 0); }, IDOK},
-    {"Cancel", [](HWND d) { PostMessageW(GetDlgItem(d, IDCANCEL), BM_CLICK, 0, 0); }, IDCANCEL},
-    {"third button", [](HWND d) { PostMessageW(GetDlgItem(d, kThirdButton), BM_CLICK, 0, 0); }, kThirdButton},
-    {"WM_CLOSE", [](HWND d) { PostMessageW(d, WM_CLOSE, 0, 0); }, IDCANCEL},
-    {"close box", [](HWND d) { PostMessageW(d, WM_SYSCOMMAND, SC_CLOSE, 0); }, IDCANCEL},
-    {"Escape key", [](HWND d) { PressKey(d, VK_ESCAPE); }, IDCANCEL},
+    {"OK", [](const WarningCall& w) { w.Click(IDOK); }, IDOK},
+    {"Cancel", [](const WarningCall& w) { w.Click(IDCANCEL); }, IDCANCEL},
+    {"third button", [](const WarningCall& w) { w.Click(IDC_WARNING_THIRD_BUTTON); }, IDC_WARNING_THIRD_BUTTON},
+    {"WM_CLOSE", [](const WarningCall& w) { w.Post(WM_CLOSE); }, IDCANCEL},
+    {"close box", [](const WarningCall& w) { w.CloseBox(); }, IDCANCEL},
+    {"Escape key", [](const WarningCall& w) { w.Press(VK_ESCAPE); }, IDCANCEL},
 };
 
 TEST(WarningDialogEx, AnswersWhetherTheBoxWasTickedAsTheDialogEnded)
 {
-    ASSERT_NE(ShowWarningDialogExExport(), nullptr);
+    constexpr int32_t kUnwritten = -1;  // the driver's answer before the export writes one
     const struct {
         const char* name;
         int32_t showCheckBox;
         int clicks;        // on the box, as the user clicks it
         bool checkHidden;  // the hidden box checked by a message instead
-        bool wanted;       // false: a null answer pointer
+        WarningExport which;
         int32_t expected;
     } cases[] = {
-        {"ticked", 1, 1, false, true, 1},
-        {"not ticked", 1, 0, false, true, 0},
-        {"ticked and unticked", 1, 2, false, true, 0},
-        {"box hidden", 0, 0, true, true, 0},
-        {"ticked, answer not wanted", 1, 1, false, false, kUnwritten},
+        {"ticked", 1, 1, false, WarningExport::CheckBoxAnswer, 1},
+        {"not ticked", 1, 0, false, WarningExport::CheckBoxAnswer, 0},
+        {"ticked and unticked", 1, 2, false, WarningExport::CheckBoxAnswer, 0},
+        {"box hidden", 0, 0, true, WarningExport::CheckBoxAnswer, 0},
+        {"ticked, answer not wanted", 1, 1, false, WarningExport::CheckBoxNoAnswer, kUnwritten},
     };
     for (const auto& test : cases) {
         for (const WarningEnd& end : kWarningEnds) {
             SCOPED_TRACE(std::string(test.name) + ", ended by " + end.name);
-            WarningDialogRequest request = SampleRequest();
-            request.showCheckBox = test.showCheckBox;
-            int32_t answer = kUnwritten;
-            RunningWarningEx warning(&request, test.wanted ? &answer : nullptr);
-            const HWND dialog = warning.WaitDialog();
-            ASSERT_NE(dialog, nullptr);
-            const HWND box = GetDlgItem(dialog, kCheckBox);
-            DWORD_PTR ignored = 0;
+            WarningCall warning(WarningRequest().CheckBox(test.showCheckBox), test.which);
+            ASSERT_NE(warning.dialog(), nullptr);
+            const HWND box = warning.Control(IDC_WARNING_DONT_SHOW);
             for (int click = 0; click < test.clicks; ++click) {
-                SendMessageTimeoutW(box, BM_CLICK, 0, 0, SMTO_BLOCK, 5000, &ignored);
+                warning.Click(IDC_WARNING_DONT_SHOW);
             }
             if (test.checkHidden) {
-                SendMessageTimeoutW(box, BM_SETCHECK, BST_CHECKED, 0, SMTO_BLOCK, 5000, &ignored);
+                SendMessageW(box, BM_SETCHECK, BST_CHECKED, 0);
             }
+            ASSERT_TRUE(warning.StillOpenAfterPosting());
             const bool checked = test.clicks % 2 == 1 || test.checkHidden;
             ASSERT_EQ(SendMessageW(box, BM_GETCHECK, 0, 0), checked ? BST_CHECKED : BST_UNCHECKED);
-            end.end(dialog);
+            end.end(warning);
             EXPECT_EQ(warning.Result(), end.expected);
-            EXPECT_EQ(answer, test.expected);
+            EXPECT_EQ(warning.ticked(), test.expected);
         }
-    }
-}
-
-TEST(WarningDialogEx, NothingShownAnswersNotTicked)
-{
-    WarningDialogRequest hidden = SampleRequest();
-    hidden.showDialog = 2;
-    const WarningDialogRequest shown = SampleRequest();
-    const struct {
-        const char* name;
-        const WarningDialogRequest* request;
-        bool failCreation;
-        intptr_t expected;
-    } cases[] = {
-        {"null request", nullptr, false, 0},
-        {"showDialog 2", &hidden, false, 0},
-        {"dialog cannot be created", &shown, true, -1},
-    };
-    for (const auto& test : cases) {
-        SCOPED_TRACE(test.name);
-        DllMonitor monitor(DocEventDlgModule());
-        ASSERT_TRUE(monitor.complete());
-        if (test.failCreation) {
-            monitor.Fail(Api::DialogBoxParamW);
-        }
-        int32_t answer = kUnwritten;
-        RunningWarningEx warning(test.request, &answer);
-        EXPECT_EQ(warning.Result(), test.expected);
-        EXPECT_EQ(answer, 0);
-        EXPECT_EQ(monitor.Leaks(), "");
     }
 }
 
