@@ -57,16 +57,15 @@ build_gcc_tree() {
   cmake --build "$tree" -j"$(nproc)" --target doceventdlg doceventdlg-strings
 }
 
-# Installs the tree $1 into $2, builds the consumer project of tests/consumer
-# against it in $3 and runs it (inside a Wine session).
-run_consumer() {
+# Installs the tree $1 into $2 and builds the consumer project of
+# tests/consumer against it in $3; scripts/wine-tests.sh runs it under each Wine.
+build_consumer() {
   local tree=$1 prefix=$2 consumer=$3
   rm -rf "$prefix"
   cmake --install "$tree" --prefix "$prefix" >/dev/null
   cmake -S tests/consumer -B "$consumer" -DCMAKE_TOOLCHAIN_FILE="$PWD/$TOOLCHAIN" \
         -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$PWD/$prefix" >/dev/null
   cmake --build "$consumer" -j"$(nproc)"
-  in_wine_session ctest --test-dir "$consumer" --output-on-failure --timeout 120
 }
 
 # Each Wine has prefixes of its own, since a newer Wine upgrades an older

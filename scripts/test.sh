@@ -1,22 +1,56 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine (as root), builds everything and runs every
-# test: the Windows programs under Wine in a virtual X server; the installed
-# package, checked and used by a separate consumer project; two builds compared
-# byte for byte; then the native fuzzer for a bounded time.
+# test: the Windows programs under two generations of Wine in a virtual X
+# server, Debian 12's Wine 8 on the machine and Debian 13's Wine 10 in a
+# Debian 13 root (scripts/debian13-root.sh), with the consumer project on
+# both; the installed package checked; two builds compared byte for byte;
+# then the native fuzzer for a bounded time.
+#
+#   bash scripts/test.sh                      everything
+#   bash scripts/test.sh --only wine8 [ARGS]  the build and the Wine 8 programs
+#   bash scripts/test.sh --only wine10 [ARGS] the build and the Wine 10 programs
+#
+# ARGS go to CTest (for example -R display_scale); with them the consumer
+# project does not run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/lib.sh
 
+only=""
+if [ "${1:-}" = "--only" ]; then
+  only=$2
+  shift 2
+  case $only in
+    wine8 | wine10) ;;
+    *) echo "unknown platform: $only (wine8 or wine10)" >&2; exit 2 ;;
+  esac
+fi
+
 tree=${BUILD_DIR:-build}
+consumer="$tree-consumer"
 ensure_packages
 build_tree "$tree"
+build_consumer "$tree" "$tree/install" "$consumer"
+
+failed=()
+if [ "$only" != wine10 ]; then
+  bash scripts/wine-tests.sh "$tree" "$consumer" "$@" || failed+=("Wine 8 (Debian 12)")
+fi
+if [ "$only" != wine8 ]; then
+  started=$SECONDS
+  ensure_debian13_root
+  echo "debian13: root ready after $((SECONDS - started)) s"
+  in_debian13_root bash scripts/wine-tests.sh "$tree" "$consumer" "$@" || failed+=("Wine 10 (Debian 13)")
+fi
+if [ -n "$only" ]; then
+  [ ${#failed[@]} -eq 0 ] || { echo "failed: ${failed[*]}"; exit 1; }
+  exit 0
+fi
+
+# The sources stay clean for a second compiler.
 build_gcc_tree "$tree-gcc"
-use_wine_prefix "$tree"
-# Every program runs once: a failure, a crash or a timeout fails the run.
-in_wine_session ctest --test-dir "$tree" --output-on-failure --timeout 900
 
 # The package as a driver team receives it.
-run_consumer "$tree" "$tree/install" "$tree-consumer"
 bash scripts/check-package.sh "$tree/install" "$tree/package-check"
 (cd "$tree" && cpack >/dev/null)
 bash scripts/reproduce.sh
@@ -25,3 +59,9 @@ native="$tree-native"
 cmake -S fuzz -B "$native" -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
 cmake --build "$native" -j"$(nproc)"
 ctest --test-dir "$native" --output-on-failure
+
+if [ ${#failed[@]} -ne 0 ]; then
+  echo "failed: ${failed[*]}"
+  exit 1
+fi
+echo "passed: Wine 8 (Debian 12) and Wine 10 (Debian 13)"
