@@ -57,6 +57,21 @@ build_gcc_tree() {
   cmake --build "$tree" -j"$(nproc)" --target doceventdlg doceventdlg-strings
 }
 
+# Builds the library and the sample strings with Debian 13's compilers,
+# MinGW-w64 GCC 14 in $1-gcc14 and clang and lld 19 in $1-clang19, warnings
+# as errors, without tests: the next toolchains find no new warnings. Runs in
+# the Debian 13 root (in_debian13_root); these trees belong to it.
+build_debian13_trees() {
+  local tree=$1
+  local common=(-DCMAKE_BUILD_TYPE=Release -DDOCEVENTDLG_BUILD_TESTS=OFF -DLLVM_DLLTOOL=/usr/bin/llvm-dlltool-19)
+  cmake -S . -B "$tree-gcc14" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake "${common[@]}" >/dev/null
+  cmake --build "$tree-gcc14" -j"$(nproc)" --target doceventdlg doceventdlg-strings
+  cmake -S . -B "$tree-clang19" -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
+        -DDOCEVENTDLG_LLVM_VERSION=19 -DDOCEVENTDLG_MINGW_GCC_VERSION=14 -DLLVM_STRIP=/usr/bin/llvm-strip-19 \
+        "${common[@]}" >/dev/null
+  cmake --build "$tree-clang19" -j"$(nproc)" --target doceventdlg doceventdlg-strings
+}
+
 # Installs the tree $1 into $2 and builds the consumer project of
 # tests/consumer against it in $3; scripts/wine-tests.sh runs it under each Wine.
 build_consumer() {

@@ -3,8 +3,9 @@
 # test: the Windows programs under two generations of Wine in a virtual X
 # server, Debian 12's Wine 8 on the machine and Debian 13's Wine 10 in a
 # Debian 13 root (scripts/debian13-root.sh), with the consumer project on
-# both; the installed package checked; two builds compared byte for byte;
-# then the native fuzzer for a bounded time.
+# both; the library also built with Debian 13's compilers; the installed
+# package checked; two builds compared byte for byte; then the native fuzzer
+# for a bounded time.
 #
 #   bash scripts/test.sh                      everything
 #   bash scripts/test.sh --only wine8 [ARGS]  the build and the Wine 8 programs
@@ -47,8 +48,9 @@ if [ -n "$only" ]; then
   exit 0
 fi
 
-# The sources stay clean for a second compiler.
+# The sources stay clean for a second compiler and for the next toolchains.
 build_gcc_tree "$tree-gcc"
+in_debian13_root bash -euc '. scripts/lib.sh; build_debian13_trees "$1"' debian13 "$tree-debian13"
 
 # The package as a driver team receives it.
 bash scripts/check-package.sh "$tree/install" "$tree/package-check"
