@@ -44,7 +44,7 @@ if [ "$only" != wine8 ]; then
   in_debian13_root bash scripts/wine-tests.sh "$tree" "$consumer" "$@" || failed+=("Wine 10 (Debian 13)")
 fi
 if [ -n "$only" ]; then
-  [ ${#failed[@]} -eq 0 ] || { echo "failed: ${failed[*]}"; exit 1; }
+  [ ${#failed[@]} -eq 0 ] || { echo "failed: $(printf "%s; " "${failed[@]}")"; exit 1; }
   exit 0
 fi
 
@@ -63,7 +63,7 @@ cmake --build "$native" -j"$(nproc)"
 ctest --test-dir "$native" --output-on-failure
 
 if [ ${#failed[@]} -ne 0 ]; then
-  echo "failed: ${failed[*]}"
+  echo "failed after $SECONDS s: $(printf "%s; " "${failed[@]}")"
   exit 1
 fi
-echo "passed: Wine 8 (Debian 12) and Wine 10 (Debian 13)"
+echo "passed in $SECONDS s: Wine 8 (Debian 12) and Wine 10 (Debian 13)"

@@ -33,7 +33,11 @@ run() {
     echo "== $label: known failures, each run alone, expected to fail ($list):"
     grep -vE '^[[:space:]]*(#|$)' "$list" | sed 's/^/   /'
   fi
-  if [ $rc -eq 0 ]; then echo "== $label: passed"; else echo "== $label: FAILED"; fi
+  if [ $rc -eq 0 ]; then
+    echo "== $label: passed in $SECONDS s"
+  else
+    echo "== $label: FAILED after $SECONDS s"
+  fi
   return $rc
 }
 
