@@ -1,7 +1,10 @@
 // The dialogs at the display scale of the Wine prefix the program runs in.
 // CTest runs it once per scale (96, 120, 144 and 192 DPI), each in a prefix
 // of its own, and names the scale in DOCEVENTDLG_TEST_DPI; the first case
-// makes sure the display really is at that scale.
+// makes sure the display really is at that scale. The program is a host that
+// declares itself per-monitor aware, and so sees the display's own scale: a
+// host that declares nothing is unaware, and Windows (and Wine 10)
+// gives it a 96-DPI world that the system stretches.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -20,6 +23,32 @@
 #include "test_paths.h"
 
 namespace {
+
+// The DPI calls exist from Windows 10 on: looked up at run time.
+template <class Function>
+Function User32Function(const char* name)
+{
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+}
+
+// Declares the host per-monitor aware (version 2) before it makes any window.
+// Wine 8 refuses the call, since it treats every window so already.
+class PerMonitorAwareHost : public testing::Environment {
+public:
+    void SetUp() override
+    {
+        using SetContext = BOOL(WINAPI*)(DPI_AWARENESS_CONTEXT);
+        using GetContext = DPI_AWARENESS_CONTEXT(WINAPI*)();
+        using GetAwareness = DPI_AWARENESS(WINAPI*)(DPI_AWARENESS_CONTEXT);
+        const auto setContext = User32Function<SetContext>("SetProcessDpiAwarenessContext");
+        const auto getContext = User32Function<GetContext>("GetThreadDpiAwarenessContext");
+        const auto getAwareness = User32Function<GetAwareness>("GetAwarenessFromDpiAwarenessContext");
+        ASSERT_TRUE(setContext != nullptr && getContext != nullptr && getAwareness != nullptr);
+        setContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+        ASSERT_EQ(getAwareness(getContext()), DPI_AWARENESS_PER_MONITOR_AWARE);
+    }
+};
+testing::Environment* const kHost = testing::AddGlobalTestEnvironment(new PerMonitorAwareHost);
 
 int ScreenDpi()
 {
