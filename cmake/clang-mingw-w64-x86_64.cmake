@@ -5,16 +5,27 @@
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
-set(mingw_triple x86_64-w64-mingw32)
-set(mingw_gcc_dir /usr/lib/gcc/${mingw_triple}/12-posix)
+# Debian 12's versions unless told otherwise: the Debian 13 root builds with
+# -DDOCEVENTDLG_LLVM_VERSION=19 -DDOCEVENTDLG_MINGW_GCC_VERSION=14.
+if(NOT DOCEVENTDLG_LLVM_VERSION)
+  set(DOCEVENTDLG_LLVM_VERSION 14)
+endif()
+if(NOT DOCEVENTDLG_MINGW_GCC_VERSION)
+  set(DOCEVENTDLG_MINGW_GCC_VERSION 12)
+endif()
+# CMake's test projects read this file again and need the same choice.
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES DOCEVENTDLG_LLVM_VERSION DOCEVENTDLG_MINGW_GCC_VERSION)
 
-set(CMAKE_C_COMPILER clang-14)
-set(CMAKE_CXX_COMPILER clang++-14)
+set(mingw_triple x86_64-w64-mingw32)
+set(mingw_gcc_dir /usr/lib/gcc/${mingw_triple}/${DOCEVENTDLG_MINGW_GCC_VERSION}-posix)
+
+set(CMAKE_C_COMPILER clang-${DOCEVENTDLG_LLVM_VERSION})
+set(CMAKE_CXX_COMPILER clang++-${DOCEVENTDLG_LLVM_VERSION})
 set(CMAKE_C_COMPILER_TARGET ${mingw_triple})
 set(CMAKE_CXX_COMPILER_TARGET ${mingw_triple})
 set(CMAKE_RC_COMPILER ${mingw_triple}-windres)
-set(CMAKE_AR llvm-ar-14)
-set(CMAKE_RANLIB llvm-ranlib-14)
+set(CMAKE_AR llvm-ar-${DOCEVENTDLG_LLVM_VERSION})
+set(CMAKE_RANLIB llvm-ranlib-${DOCEVENTDLG_LLVM_VERSION})
 
 set(CMAKE_CXX_FLAGS_INIT "-isystem ${mingw_gcc_dir}/include/c++ -isystem ${mingw_gcc_dir}/include/c++/${mingw_triple}")
 # libgcc's emulated thread-local storage calls winpthread; lld resolves

@@ -5,7 +5,7 @@ PACKAGES=(
   cmake g++ googletest clang-14 libclang-rt-14-dev lld-14 llvm-14
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
   binutils-mingw-w64-x86-64 mingw-w64-tools
-  wine wine64 xvfb xauth x11-apps imagemagick
+  wine wine64 xvfb xauth x11-apps imagemagick mmdebstrap
 )
 
 # Installs what a fresh Debian 12 machine lacks; does nothing when all is there.
@@ -57,22 +57,71 @@ build_gcc_tree() {
   cmake --build "$tree" -j"$(nproc)" --target doceventdlg doceventdlg-strings
 }
 
-# Installs the tree $1 into $2, builds the consumer project of tests/consumer
-# against it in $3 and runs it (inside a Wine session).
-run_consumer() {
+# Builds the library and the sample strings with Debian 13's compilers,
+# MinGW-w64 GCC 14 in $1-gcc14 and clang and lld 19 in $1-clang19, warnings
+# as errors, without tests: the next toolchains find no new warnings. Runs in
+# the Debian 13 root (in_debian13_root); these trees belong to it.
+build_debian13_trees() {
+  local tree=$1
+  local common=(-DCMAKE_BUILD_TYPE=Release -DDOCEVENTDLG_BUILD_TESTS=OFF -DLLVM_DLLTOOL=/usr/bin/llvm-dlltool-19)
+  cmake -S . -B "$tree-gcc14" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake "${common[@]}" >/dev/null
+  cmake --build "$tree-gcc14" -j"$(nproc)" --target doceventdlg doceventdlg-strings
+  cmake -S . -B "$tree-clang19" -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
+        -DDOCEVENTDLG_LLVM_VERSION=19 -DDOCEVENTDLG_MINGW_GCC_VERSION=14 -DLLVM_STRIP=/usr/bin/llvm-strip-19 \
+        "${common[@]}" >/dev/null
+  cmake --build "$tree-clang19" -j"$(nproc)" --target doceventdlg doceventdlg-strings
+}
+
+# Installs the tree $1 into $2 and builds the consumer project of
+# tests/consumer against it in $3; scripts/wine-tests.sh runs it under each Wine.
+build_consumer() {
   local tree=$1 prefix=$2 consumer=$3
   rm -rf "$prefix"
   cmake --install "$tree" --prefix "$prefix" >/dev/null
   cmake -S tests/consumer -B "$consumer" -DCMAKE_TOOLCHAIN_FILE="$PWD/$TOOLCHAIN" \
         -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$PWD/$prefix" >/dev/null
   cmake --build "$consumer" -j"$(nproc)"
-  in_wine_session ctest --test-dir "$consumer" --output-on-failure --timeout 120
+}
+
+# Each Wine has prefixes of its own, since a newer Wine upgrades an older
+# one's prefix it is pointed at: Wine 8's lie in the tree (<tree>/wineprefix,
+# <tree>/dpi-<dpi>/wineprefix), any other Wine's under <tree>/wine-<major>/.
+# The Wine that runs decides, so a command run in the Debian 13 root can never
+# reach a prefix of Debian 12's Wine.
+wine_prefix_base() {
+  local tree=$1 major
+  major=$(wine_major)
+  [ -n "$major" ] || { echo "wine does not run" >&2; return 1; }
+  if [ "$major" = 8 ]; then
+    realpath -ms "$tree"
+  else
+    realpath -ms "$tree/wine-$major"
+  fi
+}
+
+# The major version of the Wine on PATH ("8", "10").
+wine_major() {
+  wine --version 2>/dev/null | sed -n 's/^wine-\([0-9]*\)\..*/\1/p'
+}
+
+# "Wine 10.0 (Debian 13)": which Wine a result comes from.
+wine_label() {
+  local version debian
+  version=$(wine --version 2>/dev/null | sed -n 's/^wine-\([0-9.]*\).*/\1/p')
+  debian=$(cut -d. -f1 /etc/debian_version 2>/dev/null)
+  echo "Wine ${version:-?} (Debian ${debian:-?})"
 }
 
 # One Wine prefix per build tree, created once, before any test runs.
 use_wine_prefix() {
-  local tree=$1
-  export WINEPREFIX="$PWD/$tree/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  local base
+  base=$(wine_prefix_base "$1") || return 1
+  setup_wine_prefix "$base/wineprefix"
+}
+
+# Creates the prefix $1 unless it is there and exports it as WINEPREFIX.
+setup_wine_prefix() {
+  export WINEPREFIX=$1 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "creating Wine prefix in $WINEPREFIX"
     mkdir -p "$(dirname "$WINEPREFIX")"
@@ -111,14 +160,13 @@ in_wine_session() {
 }
 
 # A prefix whose display runs at dpi dots per inch (96 is 100 %), set up like
-# the tree's own, in <tree>/dpi-<dpi>/wineprefix, and exported as WINEPREFIX.
-# Wine reads LogPixels when its server starts, so each scale needs a prefix,
-# and a server, of its own.
+# the tree's own, in <tree>/dpi-<dpi>/wineprefix (for Wine 8), and exported as
+# WINEPREFIX. Wine reads LogPixels when its server starts, so each scale needs
+# a prefix, and a server, of its own.
 use_dpi_wine_prefix() {
-  local tree=$1 dpi=$2
-  pushd "$tree" >/dev/null
-  use_wine_prefix "dpi-$dpi"
-  popd >/dev/null
+  local tree=$1 dpi=$2 base
+  base=$(wine_prefix_base "$tree") || return 1
+  setup_wine_prefix "$base/dpi-$dpi/wineprefix"
   local scale="$WINEPREFIX/doceventdlg-dpi.reg"
   if [ ! -f "$scale" ]; then
     printf '%s\n' 'REGEDIT4' '' '[HKEY_CURRENT_USER\Control Panel\Desktop]' \
@@ -128,3 +176,5 @@ use_dpi_wine_prefix() {
     mv "$scale.tmp" "$scale"
   fi
 }
+
+. "$(dirname "${BASH_SOURCE[0]}")/debian13-root.sh"

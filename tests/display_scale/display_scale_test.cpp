@@ -1,7 +1,13 @@
 // The dialogs at the display scale of the Wine prefix the program runs in.
 // CTest runs it once per scale (96, 120, 144 and 192 DPI), each in a prefix
 // of its own, and names the scale in DOCEVENTDLG_TEST_DPI; the first case
-// makes sure the display really is at that scale.
+// makes sure the display really is at that scale. The program is a host that
+// declares itself per-monitor aware, and so sees the display's own scale: a
+// host that declares nothing is unaware, and Windows (and Wine 10)
+// gives it a 96-DPI world that the system stretches. With
+// DOCEVENTDLG_TEST_HOST=unaware it is such a host, as most printing programs
+// are, and expects the dialogs all the same; it measures them from a thread
+// of its own that is per-monitor aware, in the display's pixels.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -21,6 +27,51 @@
 
 namespace {
 
+// The DPI calls exist from Windows 10 on: looked up at run time.
+template <class Function>
+Function User32Function(const char* name)
+{
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+}
+
+bool UnawareHost()
+{
+    const char* host = std::getenv("DOCEVENTDLG_TEST_HOST");
+    return host != nullptr && std::string(host) == "unaware";
+}
+
+// Declares the host per-monitor aware (version 2) before it makes any window,
+// unless it stands for an unaware host. Wine 8 refuses the call, since it
+// treats every window so already, and so cannot show an unaware host.
+class Host : public testing::Environment {
+public:
+    void SetUp() override
+    {
+        using SetContext = BOOL(WINAPI*)(DPI_AWARENESS_CONTEXT);
+        using GetContext = DPI_AWARENESS_CONTEXT(WINAPI*)();
+        using GetAwareness = DPI_AWARENESS(WINAPI*)(DPI_AWARENESS_CONTEXT);
+        const auto setProcessContext = User32Function<SetContext>("SetProcessDpiAwarenessContext");
+        const auto setThreadContext = User32Function<SetContext>("SetThreadDpiAwarenessContext");
+        const auto getContext = User32Function<GetContext>("GetThreadDpiAwarenessContext");
+        const auto getAwareness = User32Function<GetAwareness>("GetAwarenessFromDpiAwarenessContext");
+        ASSERT_TRUE(setProcessContext != nullptr && setThreadContext != nullptr && getContext != nullptr &&
+                    getAwareness != nullptr);
+        if (UnawareHost()) {
+            if (getAwareness(getContext()) != DPI_AWARENESS_UNAWARE) {
+                GTEST_SKIP() << "a host that declares nothing is DPI aware here (Wine 8 makes every window "
+                                "per-monitor aware): an unaware host cannot be shown";
+            }
+            // The checks measure in the display's pixels; the host's own
+            // threads, and the library's, stay unaware.
+            setThreadContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+        } else {
+            setProcessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+        }
+        ASSERT_EQ(getAwareness(getContext()), DPI_AWARENESS_PER_MONITOR_AWARE);
+    }
+};
+testing::Environment* const kHost = testing::AddGlobalTestEnvironment(new Host);
+
 int ScreenDpi()
 {
     const HDC screen = GetDC(nullptr);
@@ -33,6 +84,35 @@ TEST(DisplayScale, TheDisplayRunsAtTheAskedScale)
 {
     const char* asked = std::getenv("DOCEVENTDLG_TEST_DPI");
     EXPECT_EQ(ScreenDpi(), asked != nullptr ? std::atoi(asked) : 96);
+}
+
+// Each dialog takes the display's scale, whatever the host declared.
+TEST(DisplayScale, EveryDialogIsAtTheDisplaysScale)
+{
+    const auto dpiForWindow = User32Function<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
+    ASSERT_NE(dpiForWindow, nullptr);
+    const UINT dpi = static_cast<UINT>(ScreenDpi());
+    {
+        WarningDialogRequest request{};
+        request.showDialog = 1;
+        request.okStringId = 849;
+        SetField(request.resourceLibraryPath, BinPath(L"doceventdlg-strings.dll"));
+        BackgroundCall call([&request] { return static_cast<intptr_t>(ShowWarningDialogExport()(&request)); });
+        const HWND warning = WaitForDialog(call.threadId());
+        ASSERT_NE(warning, nullptr);
+        EXPECT_EQ(dpiForWindow(warning), dpi) << "warning";
+        PostMessageW(warning, WM_COMMAND, IDOK, 0);
+        EXPECT_TRUE(call.Wait());
+    }
+    DuplexInstructionsRequest request{};
+    SetField(request.resourceLibraryPath, BinPath(L"doceventdlg-strings.dll"));
+    const std::vector<HWND> open = ProcessDialogs();
+    DisplayDialogExport()(&request);
+    const HWND duplex = WaitForDialog(0, 10000, std::set<HWND>(open.begin(), open.end()));
+    ASSERT_NE(duplex, nullptr);
+    EXPECT_EQ(dpiForWindow(duplex), dpi) << "two-sided instructions";
+    PostMessageW(duplex, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(WaitForWindowGone(duplex));
 }
 
 // ---------------------------------------------------------------- pictures
