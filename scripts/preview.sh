@@ -40,6 +40,16 @@ shots_144=(
   "duplex-wait-ar-144   --dialog duplex --wait --even --step3 3157 --bitmap3 122 --language 1025"
 )
 
+# The same dialogs under Wine 10, which gives a host that declares no DPI
+# awareness (the preview declares none, as most printing programs) a 96-DPI
+# world as Windows does, on a display at 144 DPI: the dialogs are still laid
+# out at 144 DPI and draw the larger pictures.
+shots_unaware_144=(
+  "warning-en-144-unaware-wine10     --dialog warning --third 3002 --checkbox"
+  "jobstorage-en-144-unaware-wine10  --dialog jobstorage --range"
+  "duplex-info-en-144-unaware-wine10 --dialog duplex"
+)
+
 # take_shots <exe> <folder> <shot>...
 take_shots() {
   local exe=$1 out=$2
@@ -67,14 +77,19 @@ if [ "${1:-}" = "--take-shots" ]; then
   take_shots "$2" "$3" "${shots[@]}"
   exit
 fi
-# --take-shots-at <dpi> <exe> <folder> <tree>: the scaled shots, in the tree's
-# prefix of that DPI with a wineserver of its own beside the session's.
+# --take-shots-at <dpi> <exe> <folder> <tree> [unaware]: the scaled shots, in
+# the tree's prefix of that DPI with a wineserver of its own beside the
+# session's (under Wine 10 with "unaware": the unaware host's shots).
 if [ "${1:-}" = "--take-shots-at" ]; then
   use_dpi_wine_prefix "$5" "$2"
   wineserver -p5 </dev/null >/dev/null 2>&1
   wine wineboot </dev/null >/dev/null 2>&1
   status=0
-  take_shots "$3" "$4" "${shots_144[@]}" || status=$?
+  if [ "${6:-}" = unaware ]; then
+    take_shots "$3" "$4" "${shots_unaware_144[@]}" || status=$?
+  else
+    take_shots "$3" "$4" "${shots_144[@]}" || status=$?
+  fi
   wineserver -k
   wineserver -w
   exit $status
@@ -141,7 +156,7 @@ fi
 
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
-for line in "${shots[@]}" "${shots_144[@]}"; do
+for line in "${shots[@]}" "${shots_144[@]}" "${shots_unaware_144[@]}"; do
   read -r name _ <<<"$line"
   rm -f "$out/$name.png" "$out/$name.bmp"
 done
@@ -152,7 +167,18 @@ in_wine_session bash -c 'bash scripts/preview.sh --take-shots "$1" "$2"; rc=$?
   bash scripts/preview.sh --take-shots-at 144 "$1" "$2" "$3" || rc=$?; exit $rc' \
   take-shots "$exe" "$out" "$tree" || status=$?
 
-for line in "${shots[@]}" "${shots_144[@]}"; do
+# Under Wine 10, in its Debian 13 root (made or checked here; as root).
+if [ "$(id -u)" -eq 0 ]; then
+  . scripts/debian13-root.sh
+  ensure_debian13_root
+  # shellcheck disable=SC2016
+  in_debian13_root bash -c '. scripts/lib.sh; in_wine_session bash scripts/preview.sh --take-shots-at 144 "$1" "$2" "$3" unaware' \
+    take-shots "$exe" "$out" "$tree" || status=$?
+else
+  echo "note: the Wine 10 shots need root (the Debian 13 root); left out" >&2
+fi
+
+for line in "${shots[@]}" "${shots_144[@]}" "${shots_unaware_144[@]}"; do
   read -r name _ <<<"$line"
   bmp="$out/$name.bmp"
   [ -f "$bmp" ] || continue

@@ -79,12 +79,16 @@ RECT PhysicalRect(HWND window)
 
 int Height(const RECT& rect) { return rect.bottom - rect.top; }
 
-// The warning's message control, in physical pixels; its growth is what a
-// long message adds to it.
-int MessageHeight(const WarningDialogRequest& request)
+// The warning's message control, in physical pixels or as the host sees it;
+// its growth is what a long message adds to it.
+int MessageHeight(const WarningDialogRequest& request, bool physical = true)
 {
     WarningCall call(request);
-    const int height = call.dialog() != nullptr ? Height(PhysicalRect(call.Control(IDC_WARNING_MESSAGE))) : -1;
+    RECT host{};
+    GetWindowRect(call.Control(IDC_WARNING_MESSAGE), &host);
+    const int height = call.dialog() == nullptr ? -1
+                       : physical               ? Height(PhysicalRect(call.Control(IDC_WARNING_MESSAGE)))
+                                                : Height(host);
     call.Command(IDOK);
     EXPECT_EQ(call.Result(), IDOK);
     return height;
@@ -173,6 +177,24 @@ TEST(HostAwareness, EveryDialogIsLaidOutAtTheDisplaysDpiAndTheHostKeepsItsContex
 
 // ---------------------------------------------------------------- scale changes
 
+// The test's own thread per-monitor aware while the guard lives, so that it
+// measures the per-monitor-aware dialogs in their own pixels in any host.
+class PerMonitorAwareTest {
+public:
+    PerMonitorAwareTest()
+        : set_(User32<SetThreadContextFunction>("SetThreadDpiAwarenessContext")),
+          previous_(set_(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2))
+    {
+    }
+    ~PerMonitorAwareTest() { set_(previous_); }
+    PerMonitorAwareTest(const PerMonitorAwareTest&) = delete;
+    PerMonitorAwareTest& operator=(const PerMonitorAwareTest&) = delete;
+
+private:
+    SetThreadContextFunction set_;
+    DPI_AWARENESS_CONTEXT previous_;
+};
+
 // The library's GetDpiForWindow, answered for every window: the DPI of the
 // monitor the test says the dialog is on.
 int g_answeredDpi = 96;
@@ -220,6 +242,7 @@ void ChangeDpi(HWND dialog, int dpi, int from, POINT offset)
 // work area, and back on the first monitor it is as it was.
 TEST(ScaleChange, TheDialogFollowsItsMonitorsScaleThereAndBack)
 {
+    const PerMonitorAwareTest physicalPixels;
     const int system = DisplayDpi();
     const int larger = system * 3 / 2;
     const struct {
@@ -342,18 +365,23 @@ TEST(ScaleChange, WithoutThePerMonitorFunctionsEverythingIsAsBefore)
     const auto getContext = User32<GetThreadContextFunction>("GetThreadDpiAwarenessContext");
     const auto equal = User32<ContextsEqualFunction>("AreDpiAwarenessContextsEqual");
     const DPI_AWARENESS_CONTEXT before = getContext();
+    // As before: the DPI this host itself sees (the system's, or 96 where the
+    // platform gives an unaware host a 96-DPI world).
+    const HDC screen = GetDC(nullptr);
+    const int hostDpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
     {
         InstructionsCall instructions{InstructionsRequest()};
         ASSERT_NE(instructions.dialog(), nullptr);
         instructions.WaitPainted();
         const std::vector<WORD> loads = monitor.LoadedBitmaps();
         ASSERT_FALSE(loads.empty());
-        EXPECT_EQ(loads.front(), DisplayDpi() >= 144 ? IDB_ILLUSTRATION_105_2X : IDB_ILLUSTRATION_105);
+        EXPECT_EQ(loads.front(), hostDpi >= 144 ? IDB_ILLUSTRATION_105_2X : IDB_ILLUSTRATION_105);
         EXPECT_TRUE(instructions.Close());
     }
-    const int grown = MessageHeight(WarningRequest().Message(std::wstring(151, L'm')));
-    const int plain = MessageHeight(WarningRequest().Message(std::wstring(150, L'm')));
-    EXPECT_EQ(grown - plain, MulDiv(100, DisplayDpi(), 96));
+    const int grown = MessageHeight(WarningRequest().Message(std::wstring(151, L'm')), false);
+    const int plain = MessageHeight(WarningRequest().Message(std::wstring(150, L'm')), false);
+    EXPECT_EQ(grown - plain, MulDiv(100, hostDpi, 96));
     EXPECT_TRUE(equal(getContext(), before));
     EXPECT_EQ(monitor.Leaks(), "");
 }

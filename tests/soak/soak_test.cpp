@@ -355,6 +355,32 @@ HeapUse HeapInUse()
     return use;
 }
 
+// Whether the heap walk sees every small block on its own: it does on
+// Windows and on Wine 8. Wine 10 keeps small blocks in groups that the walk
+// reports as one (its low-fragmentation heap), and keeps memory of its own
+// for every thread that showed a window: there the heaps cannot judge the
+// library, and the soak leaves the memory bound out and keeps the exact
+// counts of everything the library makes.
+bool HeapWalkSeesSingleBlocks()
+{
+    constexpr int kBlocks = 64;
+    std::vector<void*> held;
+    held.reserve(kBlocks);
+    const HeapUse before = HeapInUse();
+    for (int i = 0; i < kBlocks; ++i) {
+        held.push_back(std::malloc(200));
+    }
+    const HeapUse grown = HeapInUse() - before;
+    for (void* block : held) {
+        std::free(block);
+    }
+    return grown.blocks >= kBlocks;
+}
+
+constexpr char kHeapWalkGroupsBlocks[] =
+    "the platform's heap walk reports small blocks in groups (Wine 10's low-fragmentation heap; Windows and Wine 8 "
+    "report each block): the heaps cannot judge the library here";
+
 // What the platform's version 6 static control keeps in the heaps for each
 // control made, given a font and destroyed, as the dialog manager does with
 // every static of a dialog: measured here with the library's own manifest,
@@ -569,6 +595,9 @@ void ExpectHeapsFlat(const PassResult& pass, const KeptPerControl& keptPerStatic
 // of 200 bytes lost in every cycle of one export and mode.
 TEST(Soak, HeapMeasureSeesOneBlockLostPerCycleOfOneExport)
 {
+    if (!HeapWalkSeesSingleBlocks()) {
+        GTEST_SKIP() << kHeapWalkGroupsBlocks;
+    }
     constexpr int kLost = kMeasuredCycles / 4;
     const struct {
         const char* name;
@@ -602,6 +631,7 @@ TEST(Soak, EveryDialogOpensAndEndsHundredsOfTimesWithoutAccumulating)
 {
     ASSERT_NE(DocEventDlgModule(), nullptr);
     ASSERT_TRUE(ProcessDialogs().empty()) << "a dialog of this process is already open";
+    const bool walkSeesBlocks = HeapWalkSeesSingleBlocks();
     const KeptPerControl keptPerStatic = MeasureVersion6StaticKeeps();
     std::printf("the platform's version 6 static keeps %.2f blocks, %.1f bytes per control\n", keptPerStatic.blocks,
                 keptPerStatic.bytes);
@@ -619,7 +649,14 @@ TEST(Soak, EveryDialogOpensAndEndsHundredsOfTimesWithoutAccumulating)
         if (!result.cyclesPassed) {
             return;
         }
-        ExpectHeapsFlat(result, pass.path == ControlsPath::Version6 ? keptPerStatic : KeptPerControl{}, keptPerThread);
+        if (walkSeesBlocks) {
+            ExpectHeapsFlat(result, pass.path == ControlsPath::Version6 ? keptPerStatic : KeptPerControl{},
+                            keptPerThread);
+        } else {
+            const HeapUse growth = result.atEnd - result.afterWarmUp;
+            std::printf("heap bound left out: %s (growth %lld bytes over %d cycles)\n", kHeapWalkGroupsBlocks,
+                        growth.bytes, kMeasuredCycles);
+        }
     }
 }
 

@@ -1,7 +1,9 @@
 // The library's benchmark: every measured figure beside its peer, in one run.
-//   wine doceventdlg_bench.exe [--rounds N]
+//   wine doceventdlg_bench.exe [--rounds N] [--only duplex]
 // --rounds sets the rounds of each dialog measurement (default 100 for the
-// asynchronous exports, 50 for the warning dialog). Each section prints its
+// asynchronous exports, 50 for the warning dialog); --only duplex runs the
+// two-sided instructions' section alone (for the paint at other scales and
+// in other hosts). Each section prints its
 // details; a summary table of the medians ends the output. The exit code is
 // 0 when every section measured what it should, 1 otherwise (aims missed do
 // not change it: the table says so).
@@ -41,20 +43,29 @@ void PrintSummary(const std::vector<Figure>& figures)
 int wmain(int argc, wchar_t** argv)
 {
     BenchSettings settings;
+    bool duplexOnly = false;
     for (int index = 1; index < argc; ++index) {
         if (std::wcscmp(argv[index], L"--rounds") == 0 && index + 1 < argc && _wtoi(argv[index + 1]) > 0) {
             settings.dialogRounds = _wtoi(argv[++index]);
             settings.warningRounds = settings.dialogRounds;
+        } else if (std::wcscmp(argv[index], L"--only") == 0 && index + 1 < argc &&
+                   std::wcscmp(argv[index + 1], L"duplex") == 0) {
+            duplexOnly = true;
+            ++index;
         } else {
-            std::fprintf(stderr, "usage: doceventdlg_bench [--rounds N]\n");
+            std::fprintf(stderr, "usage: doceventdlg_bench [--rounds N] [--only duplex]\n");
             return 2;
         }
     }
 
     std::vector<Figure> figures;
     bool complete = true;
-    for (const auto section : {RunStringLookupBench, RunJobStorageBench, RunDuplexDialogBench, RunWarningDialogBench,
-                               RunModuleFactsBench}) {
+    using Section = bool (*)(const BenchSettings&, std::vector<Figure>&);
+    const std::vector<Section> sections =
+        duplexOnly ? std::vector<Section>{RunDuplexDialogBench}
+                   : std::vector<Section>{RunStringLookupBench, RunJobStorageBench, RunDuplexDialogBench,
+                                          RunWarningDialogBench, RunModuleFactsBench};
+    for (const Section section : sections) {
         complete = section(settings, figures) && complete;
         std::fflush(stdout);
     }

@@ -232,9 +232,20 @@ int Run(const PreviewOptions& options)
         SetForegroundWindow(dialog);
         RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
         Sleep(300);
+        // The window and the screen in physical pixels, whatever this host's
+        // DPI awareness: the dialog is per-monitor aware even when the host is not.
+        using SetContextFunction = void*(WINAPI*)(void*);
+        const auto setContext = reinterpret_cast<SetContextFunction>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetThreadDpiAwarenessContext")));
+        void* const previousContext =
+            setContext != nullptr ? setContext(reinterpret_cast<void*>(static_cast<INT_PTR>(-4))) : nullptr;
         RECT rect{};
         GetWindowRect(dialog, &rect);
-        if (CaptureScreenToBmp(rect, options.screenshot, error)) {
+        const bool captured = CaptureScreenToBmp(rect, options.screenshot, error);
+        if (previousContext != nullptr) {
+            setContext(previousContext);
+        }
+        if (captured) {
             Print(L"screenshot: " + options.screenshot + L" (" + std::to_wstring(rect.right - rect.left) + L"x" +
                   std::to_wstring(rect.bottom - rect.top) + L")");
         } else {
