@@ -300,7 +300,8 @@ TEST_F(ThemeTest, ThePictureNameIsNeverDrawn)
     const HWND frame = GetDlgItem(dialog, IDC_DUPLEX_STEP1_PICTURE);
     const uint32_t face = SystemColorPixel(COLOR_BTNFACE);
     const Pixels picture = LoadBitmapPixels(DocEventDlgModule(), 105);
-    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    WaitUntilPainted(dialog);
     // On each of these the static control would draw its text at once.
     SetWindowTextW(frame, L"A new name");
     EnableWindow(frame, TRUE);
@@ -323,9 +324,11 @@ TEST_F(ThemeTest, ThePictureNameIsNeverDrawn)
     ReleaseDC(nullptr, screen);
 
     // Painted while the dialog has no state, as before its initialisation ends.
+    // Not UpdateWindow: the dialog's thread may take this paint from its queue
+    // first, and UpdateWindow then returns while that thread is still drawing.
     const LONG_PTR state = SetWindowLongPtrW(dialog, DWLP_USER, 0);
     InvalidateRect(frame, nullptr, TRUE);
-    UpdateWindow(frame);
+    WaitUntilPainted(dialog);
     SetWindowLongPtrW(dialog, DWLP_USER, state);
     EXPECT_TRUE(AllPixels(CaptureClient(frame), face)) << "painted before the dialog had its state";
     EXPECT_TRUE(call.End());
