@@ -44,6 +44,15 @@ LRESULT CALLBACK SeePostedMarker(int code, WPARAM removal, LPARAM lParam)
     return CallNextHookEx(nullptr, code, removal, lParam);
 }
 
+bool PaintPending(HWND dialog)
+{
+    bool pending = GetUpdateRect(dialog, nullptr, FALSE) != FALSE;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        pending = pending || GetUpdateRect(child, nullptr, FALSE) != FALSE;
+    }
+    return pending;
+}
+
 }  // namespace
 
 std::vector<HWND> ProcessDialogs()
@@ -218,17 +227,24 @@ void CloseAllDialogs(DWORD timeoutMs)
 
 // RDW_UPDATENOW sends the paint messages, to another thread's windows too,
 // and waits for them; it is repeated while anything is still invalid, for
-// paints that an earlier one caused.
+// paints that an earlier one caused. An invalidation also wakes the dialog's
+// own thread, which may take the paint from its queue first: its BeginPaint
+// validates before it draws, so "nothing invalid" can be seen while it is
+// still drawing, and RDW_UPDATENOW has nothing left to send. The thread is
+// done with such a paint once it takes a message posted after that check.
 void WaitUntilPainted(HWND dialog)
 {
     const ULONGLONG deadline = GetTickCount64() + 30000;
     for (;;) {
         RedrawWindow(dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-        bool pending = GetUpdateRect(dialog, nullptr, FALSE) != FALSE;
-        for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-            pending = pending || GetUpdateRect(child, nullptr, FALSE) != FALSE;
+        if (!PaintPending(dialog)) {
+            const ULONGLONG now = GetTickCount64();
+            if (now >= deadline || !WaitUntilPostedHandled(dialog, static_cast<DWORD>(deadline - now)) ||
+                !PaintPending(dialog)) {
+                return;
+            }
         }
-        if (!pending || GetTickCount64() >= deadline) {
+        if (GetTickCount64() >= deadline) {
             return;
         }
         Sleep(10);

@@ -40,7 +40,8 @@ void PressKey(HWND dialog, WORD virtualKey);
 bool WaitUntilPostedHandled(HWND window, DWORD timeoutMs = 10000);
 
 // Has the dialog's thread paint every part of the dialog and its controls
-// that is invalid, and returns when nothing is left to paint (or after 30 s).
+// that is invalid, and returns when nothing is left to paint and the thread
+// has finished any paint it had begun on its own (or after 30 s).
 void WaitUntilPainted(HWND dialog);
 
 // Runs a call on a thread of its own, so that a modal dialog it opens can be

@@ -352,7 +352,8 @@ TEST_F(ThemeTest, ThePictureNameIsNeverDrawn)
     const HWND frame = call.Control(IDC_DUPLEX_STEP1_PICTURE);
     const uint32_t face = SystemColorPixel(COLOR_BTNFACE);
     const Pixels picture = LoadBitmapPixels(DocEventDlgModule(), IDB_ILLUSTRATION_105);
-    RedrawWindow(call.dialog(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    RedrawWindow(call.dialog(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    call.WaitPainted();
     // On each of these the static control would draw its text at once.
     SetWindowTextW(frame, L"A new name");
     EnableWindow(frame, TRUE);
