@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "common/contexthelp.h"
+#include "common/controltext.h"
 #include "common/fieldtext.h"
 #include "common/handles.h"
 #include "common/placement.h"
@@ -50,6 +51,9 @@ const LocalizedText kJobStorageTexts[] = {
 // The caller's texts: the location lines and the two names.
 const int kDataFields[] = {IDC_JOB_LOCATION_LINE1, IDC_JOB_LOCATION_LINE2, IDC_JOB_LOCATION_LINE3, IDC_JOB_USER_NAME,
                            IDC_JOB_JOB_NAME};
+
+// The location lines: statics, unlike the two names' edit controls.
+const int kLocationLines[] = {IDC_JOB_LOCATION_LINE1, IDC_JOB_LOCATION_LINE2, IDC_JOB_LOCATION_LINE3};
 
 // The heading and the two names, in bold.
 const int kBoldFields[] = {IDC_JOB_USER_NAME, IDC_JOB_JOB_NAME, IDC_JOB_HEADING};
@@ -127,6 +131,9 @@ BOOL InitializeJobStorageDialog(HWND window, JobStorageState* state)
     SetDlgItemTextW(window, IDC_JOB_LOCATION_LINE3, request.locationLine3);
     SetJobNameText(request, GetDlgItem(window, IDC_JOB_JOB_NAME));
     SetDlgItemTextW(window, IDC_JOB_USER_NAME, request.userName);
+    // The caller's paths as written, shortened in their middle where too long.
+    ShowTextsAsWritten(window, kLocationLines);
+    ShortenPathsInTheMiddle(window, kLocationLines);
     if (state->strings.rightToLeft) {
         MatchReadingOrderToTexts(window, kDataFields);
     }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "common/controltext.h"
 #include "common/displayscale.h"
 #include "common/fieldtext.h"
 #include "common/readingorder.h"
@@ -97,8 +98,9 @@ void InitializeWarningDialog(HWND window, WarningDialogState* state)
     state->cancelButton = GetDlgItem(window, IDCANCEL);
 
     SetWarningTexts(*state);
+    const int dataControls[] = {IDC_WARNING_MESSAGE};
+    ShowTextsAsWritten(window, dataControls);
     if (state->strings.rightToLeft) {
-        const int dataControls[] = {IDC_WARNING_MESSAGE};
         MatchReadingOrderToTexts(window, dataControls);
     }
     ShowWarningControls(*state);
