@@ -1,6 +1,7 @@
 #include "dialogrun.h"
 
 #include "common/activationcontext.h"
+#include "common/keyboardorder.h"
 #include "common/printhost.h"
 #include "module.h"
 
@@ -107,10 +108,18 @@ INT_PTR CALLBACK RunDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
         }
         SetWindowLongPtrW(dialog, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(run));
     }
-    const INT_PTR handled = run->procedure(dialog, message, wParam, lParam);
-    if (message == WM_INITDIALOG && run->bringForward) {
-        // As far as the platform lets this process take the foreground.
-        SetForegroundWindow(dialog);
+    INT_PTR handled = run->procedure(dialog, message, wParam, lParam);
+    if (message == WM_INITDIALOG) {
+        // The dialog has set its texts and laid itself out: the keyboard
+        // follows the screen, and Enter presses a button that is shown.
+        OrderTabStopsAsRead(dialog);
+        if (FocusFirstShownButton(dialog) != nullptr) {
+            handled = FALSE;  // the focus is set
+        }
+        if (run->bringForward) {
+            // As far as the platform lets this process take the foreground.
+            SetForegroundWindow(dialog);
+        }
     }
     return handled;
 }

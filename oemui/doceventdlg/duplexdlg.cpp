@@ -340,6 +340,14 @@ INT_PTR CALLBACK DuplexDialogProc(HWND window, UINT message, WPARAM wParam, LPAR
             ShowDuplexHelp(window);
         }
         return FALSE;  // IDCANCEL (Escape) among the rest: the dialog stays
+    case WM_HELP: {
+        // F1 does what the Help button does, while it is shown.
+        const HWND help = GetDlgItem(window, IDC_DUPLEX_HELP);
+        if (IsWindowVisible(help) && IsWindowEnabled(help)) {
+            ShowDuplexHelp(window);
+        }
+        return TRUE;
+    }
     case WM_CLOSE:
         EndModalDialog(window, IDOK);
         return TRUE;

@@ -139,7 +139,7 @@ BOOL InitializeJobStorageDialog(HWND window, JobStorageState* state)
     }
     CenterOverForeground(window, PlacementVariant::Guarded);
     SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
-    return FALSE;  // no default keyboard focus
+    return FALSE;  // the focus goes to the first shown button (RunModalDialog)
 }
 
 BOOL OnJobStorageCommand(HWND window, WPARAM wParam)
@@ -178,6 +178,14 @@ INT_PTR CALLBACK JobStorageDialogProc(HWND window, UINT message, WPARAM wParam, 
         return InitializeJobStorageDialog(window, reinterpret_cast<JobStorageState*>(lParam));
     case WM_COMMAND:
         return OnJobStorageCommand(window, wParam);
+    case WM_HELP: {
+        // F1 does what the Help button does, while it is shown.
+        const HWND help = GetDlgItem(window, IDC_JOB_HELP);
+        if (IsWindowVisible(help) && IsWindowEnabled(help)) {
+            OnJobStorageCommand(window, MAKEWPARAM(IDC_JOB_HELP, BN_CLICKED));
+        }
+        return TRUE;
+    }
     case WM_CLOSE:
         // Closing is not OK: the preference stays as it was.
         EndModalDialog(window, IDOK);

@@ -157,8 +157,10 @@ int32_t RunWarningDialog(RequestCopy<WarningDialogRequest> copy, bool& checkBoxT
 
 INT_PTR CALLBACK WarningDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    // FALSE for every message: no initial focus is set here, and the dialog
-    // manager does its default processing for everything.
+    // FALSE for every message: the focus goes to the first shown button
+    // after initialisation (RunModalDialog), and the dialog manager does its
+    // default processing for everything. The warning has no Help button, so
+    // F1 does nothing.
     switch (message) {
     case WM_INITDIALOG:
         InitializeWarningDialog(window, reinterpret_cast<WarningDialogState*>(lParam));
