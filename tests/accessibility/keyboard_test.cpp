@@ -97,6 +97,8 @@ TEST(Keyboard, TabFollowsTheScreenAndEnterPressesTheFirstShownButton)
          IDOK},
         {"warning with a long message", Shown::Warning, kEnglish,
          WarningRequest().Message(std::wstring(600, L'm')).Ok(0), {kCancel, kThird, kBox}, IDCANCEL},
+        {"warning with a message that scrolls", Shown::Warning, kEnglish,
+         WarningRequest().Message(std::wstring(500, L'\n')), {kOk, kCancel, kThird, IDC_WARNING_MESSAGE, kBox}, IDOK},
         {"notice", Shown::Notice, kEnglish, WarningRequest(),
          {IDOK, IDC_JOB_HELP, IDC_JOB_USER_NAME, IDC_JOB_JOB_NAME, IDC_JOB_DONT_SHOW}, 0},
         {"mirrored notice", Shown::Notice, kArabic, WarningRequest(),
