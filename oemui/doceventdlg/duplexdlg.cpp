@@ -7,6 +7,7 @@
 #include "common/contexthelp.h"
 #include "common/displayscale.h"
 #include "common/fieldtext.h"
+#include "common/graphicannotation.h"
 #include "common/handles.h"
 #include "common/placement.h"
 #include "common/readingorder.h"
@@ -53,13 +54,15 @@ struct PictureFrame {
 };
 
 // One instructions dialog. After the dialog the members go in reverse order:
-// the request copy, then the strings with their library.
+// the frames' annotations (and the thread's COM as it was), the request
+// copy, then the strings with their library.
 struct DuplexState {
     explicit DuplexState(RequestCopy<DuplexInstructionsRequest>&& copy) : request(std::move(copy)) {}
 
     ResourceStrings strings;
     RequestCopy<DuplexInstructionsRequest> request;
     PictureFrame frames[kPictureFrameCount];
+    GraphicAnnotations annotations;  // the frames as graphics, for screen readers
 };
 
 void SetDuplexTexts(const ResourceStrings& strings, HWND window, const DuplexInstructionsRequest& request);
@@ -300,6 +303,9 @@ void InitializeDuplexDialog(HWND window, DuplexState* state)
     SetPictureNames(state->strings, window, *state->request);
     CenterOverForeground(window, PlacementVariant::Unguarded);
     PaintFramesThemselves(window, *state);
+    for (const PictureFrame& frame : state->frames) {
+        state->annotations.Announce(frame.window);
+    }
     SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
 }
 
@@ -351,6 +357,11 @@ INT_PTR CALLBACK DuplexDialogProc(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_CLOSE:
         EndModalDialog(window, IDOK);
         return TRUE;
+    case WM_DESTROY:
+        if (auto* state = reinterpret_cast<DuplexState*>(GetWindowLongPtrW(window, DWLP_USER))) {
+            state->annotations.Withdraw();
+        }
+        return FALSE;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
         PrepareControlText(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));

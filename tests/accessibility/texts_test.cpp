@@ -5,11 +5,12 @@
 
 #include <windows.h>
 
-#include <oleacc.h>
+#include <objbase.h>
 
 #include <optional>
 #include <string>
 
+#include "accessible.h"
 #include "dll_monitor.h"
 #include "drawn_text.h"
 #include "export_drivers.h"
@@ -20,28 +21,6 @@ namespace {
 
 constexpr LANGID kEnglish = 0x0409;
 constexpr LANGID kArabic = 0x0401;
-
-// The name of a window's client object, as a screen reader reads it.
-std::wstring AccessibleName(HWND window)
-{
-    // IID_IAccessible, spelled out: MinGW's oleacc import library names an
-    // import stub under that symbol.
-    static const IID kAccessible = {0x618736E0, 0x3C3D, 0x11CF, {0x81, 0x0C, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
-    IAccessible* object = nullptr;
-    if (FAILED(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), kAccessible,
-                                          reinterpret_cast<void**>(&object)))) {
-        return L"<no accessible object>";
-    }
-    VARIANT self{};
-    self.vt = VT_I4;
-    self.lVal = CHILDID_SELF;
-    BSTR name = nullptr;
-    const bool named = object->get_accName(self, &name) == S_OK && name != nullptr;
-    const std::wstring text = named ? std::wstring(name, SysStringLen(name)) : L"";
-    SysFreeString(name);
-    object->Release();
-    return text;
-}
 
 enum class Shown { Warning, Notice };
 enum class Drawn {
@@ -98,7 +77,7 @@ TEST(CallerTexts, EachControlShowsTheCallersTextAsWritten)
         // proxy drops the first "&" of every name, SS_NOPREFIX or not.)
         EXPECT_EQ(driver->Text(row.control), row.text);
         if (std::wstring(row.text).find(L'&') == std::wstring::npos) {
-            EXPECT_EQ(AccessibleName(control), row.text);
+            EXPECT_EQ(ReadAccessible(control).name, row.text);
         }
 
         const UINT layout = StaticTextFormat(GetWindowLongPtrW(control, GWL_STYLE));
