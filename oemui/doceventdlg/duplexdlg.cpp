@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "common/contexthelp.h"
+#include "common/contrastcolors.h"
 #include "common/displayscale.h"
 #include "common/fieldtext.h"
 #include "common/graphicannotation.h"
@@ -357,6 +358,12 @@ INT_PTR CALLBACK DuplexDialogProc(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_CLOSE:
         EndModalDialog(window, IDOK);
         return TRUE;
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+        // A contrast theme switched on or off, or its colours changed: the
+        // pictures are drawn again in the colours of the moment.
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+        return FALSE;
     case WM_DESTROY:
         if (auto* state = reinterpret_cast<DuplexState*>(GetWindowLongPtrW(window, DWLP_USER))) {
             state->annotations.Withdraw();
@@ -439,9 +446,17 @@ void PaintIllustration(const PictureFrame& shown, HINSTANCE instance)
     if (!memory || !bitmap) {
         return;
     }
+    // Under high contrast the picture is drawn from a copy in the theme's
+    // colours; otherwise, and when no copy can be made, as it is.
+    ContrastColors contrast{};
+    UniqueBitmap themed;
+    if (ReadContrastTheme(contrast)) {
+        themed = ContrastCopy(paint.get(), bitmap.get(), contrast);
+    }
+    const HBITMAP drawn = themed ? themed.get() : bitmap.get();
     BITMAP picture{};
-    GetObjectW(bitmap.get(), sizeof(picture), &picture);
-    const SelectedObject selected(memory.get(), bitmap.get());
+    GetObjectW(drawn, sizeof(picture), &picture);
+    const SelectedObject selected(memory.get(), drawn);
     const int drawnWidth = MulDiv(picture.bmWidth, dpi, kBaseDpi * source.density);
     const int drawnHeight = MulDiv(picture.bmHeight, dpi, kBaseDpi * source.density);
     const int width = std::min<int>(client.right - client.left, drawnWidth);
