@@ -30,20 +30,14 @@ const Theme kBlack{"black",
                    {{COLOR_WINDOW, RGB(0, 0, 0)},
                     {COLOR_WINDOWTEXT, RGB(255, 255, 255)},
                     {COLOR_HIGHLIGHT, RGB(0x1A, 0xEB, 0xFF)},
-                    {COLOR_HIGHLIGHTTEXT, RGB(0, 0, 0)},
                     {COLOR_HOTLIGHT, RGB(0xFF, 0xFF, 0)},
-                    {COLOR_BTNFACE, RGB(0, 0, 0)},
-                    {COLOR_BTNTEXT, RGB(255, 255, 255)},
-                    {COLOR_GRAYTEXT, RGB(0x3F, 0xF2, 0x3F)}}};
+                    {COLOR_BTNFACE, RGB(0, 0, 0)}}};
 const Theme kWhite{"white",
                    {{COLOR_WINDOW, RGB(255, 255, 255)},
                     {COLOR_WINDOWTEXT, RGB(0, 0, 0)},
                     {COLOR_HIGHLIGHT, RGB(0x37, 0x00, 0x6E)},
-                    {COLOR_HIGHLIGHTTEXT, RGB(255, 255, 255)},
                     {COLOR_HOTLIGHT, RGB(0, 0, 0x9F)},
-                    {COLOR_BTNFACE, RGB(255, 255, 255)},
-                    {COLOR_BTNTEXT, RGB(0, 0, 0)},
-                    {COLOR_GRAYTEXT, RGB(0x60, 0, 0)}}};
+                    {COLOR_BTNFACE, RGB(255, 255, 255)}}};
 
 // What the library's imports answer: high contrast on or off, and the colours.
 std::atomic<bool> g_contrastOn{false};

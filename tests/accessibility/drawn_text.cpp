@@ -104,9 +104,6 @@ UINT StaticTextFormat(LONG_PTR style)
     case SS_CENTER:
         format |= DT_CENTER;
         break;
-    case SS_RIGHT:
-        format |= DT_RIGHT;
-        break;
     default:
         break;
     }

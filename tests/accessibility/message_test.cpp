@@ -186,15 +186,13 @@ TEST(LongMessage, TheDialogGrowsByWhatTheMessageNeeds)
             ASSERT_TRUE(PressAndWait(dialog, VK_NEXT));
             EXPECT_GT(SendMessageW(message, EM_GETFIRSTVISIBLELINE, 0, 0), pageUp) << "Page Down";
             // The whole message, with the line breaks an edit control takes.
-            std::wstring shown = warning.Text(IDC_WARNING_MESSAGE);
-            for (size_t at = shown.find(L"\r\n"); at != std::wstring::npos; at = shown.find(L"\r\n", at + 1)) {
-                shown.erase(at, 1);
-            }
-            std::wstring written = row.message;
-            for (size_t at = written.find(L"\r\n"); at != std::wstring::npos; at = written.find(L"\r\n", at + 1)) {
-                written.erase(at, 1);
-            }
-            EXPECT_EQ(shown, written);
+            const auto lineFeeds = [](std::wstring text) {
+                for (size_t at = text.find(L"\r\n"); at != std::wstring::npos; at = text.find(L"\r\n", at)) {
+                    text.erase(at, 1);
+                }
+                return text;
+            };
+            EXPECT_EQ(lineFeeds(warning.Text(IDC_WARNING_MESSAGE)), lineFeeds(row.message));
         }
         warning.Post(WM_COMMAND, IDOK);
         EXPECT_EQ(warning.Result(), IDOK);

@@ -29,21 +29,9 @@ const wchar_t kInBin[] = L"Paper stack in the output bin, blank side up, with th
 const wchar_t kInDrawer[] = L"Paper stack in the pulled-out paper drawer, blank side up, with the right edge marked";
 const wchar_t kTurned[] = L"Paper stack being turned over, with the same edge marked before and after";
 
-struct ComThread {
-    ComThread() { initialized = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)); }
-    ~ComThread()
-    {
-        if (initialized) {
-            CoUninitialize();
-        }
-    }
-    bool initialized;
-};
-
 TEST(PictureFrames, AScreenReaderHearsEachFrameAsAnEnabledGraphicWithItsName)
 {
-    const ComThread com;
-    ASSERT_TRUE(com.initialized);
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
     const bool annotations = PlatformTakesAnnotations();
     std::printf("    the platform %s dynamic annotations\n", annotations ? "takes" : "does not take");
     const struct {
@@ -86,18 +74,19 @@ TEST(PictureFrames, AScreenReaderHearsEachFrameAsAnEnabledGraphicWithItsName)
         }
         EXPECT_TRUE(instructions.Close());
     }
+    CoUninitialize();
 }
 
 // ---------------------------------------------------------------------------
 // What the library asks of the platform: a stand-in for the annotation
 // service, given to the library's CoCreateInstance.
 
+constexpr long kTakenBack = -1;
+
 struct Annotation {
     HWND window;
-    DWORD object;
-    DWORD child;
     GUID property;
-    long value;  // -1: taken back
+    long value;  // kTakenBack: cleared
     bool windowAlive;
 };
 
@@ -106,19 +95,15 @@ std::vector<Annotation> g_annotations;
 int g_services = 0;  // stand-ins alive
 HRESULT g_createAnswer = S_OK;
 
+// Records the annotations asked for; every other method is refused.
 class RecordingServices : public IAccPropServices {
 public:
     RecordingServices() { ++g_services; }
     virtual ~RecordingServices() { --g_services; }
     HRESULT WINAPI QueryInterface(REFIID iid, void** object) override
     {
-        if (iid == IID_IUnknown || iid == IID_IAccPropServices) {
-            *object = static_cast<IAccPropServices*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        *object = iid == IID_IUnknown || iid == IID_IAccPropServices ? this : nullptr;
+        return *object != nullptr ? (AddRef(), S_OK) : E_NOINTERFACE;
     }
     ULONG WINAPI AddRef() override { return ++references_; }
     ULONG WINAPI Release() override
@@ -129,50 +114,40 @@ public:
         }
         return left;
     }
-    HRESULT WINAPI SetHwndProp(HWND window, DWORD object, DWORD child, MSAAPROPID property, VARIANT value) override
+    HRESULT WINAPI SetHwndProp(HWND window, DWORD, DWORD, MSAAPROPID property, VARIANT value) override
     {
-        const std::lock_guard<std::mutex> guard(g_lock);
-        g_annotations.push_back({window, object, child, property, value.vt == VT_I4 ? value.lVal : -2,
-                                 IsWindow(window) != FALSE});
-        return S_OK;
+        return Record(window, property, value.vt == VT_I4 ? value.lVal : -2);
     }
-    HRESULT WINAPI ClearHwndProps(HWND window, DWORD object, DWORD child, const MSAAPROPID* properties,
-                                  int count) override
+    HRESULT WINAPI ClearHwndProps(HWND window, DWORD, DWORD, const MSAAPROPID* properties, int count) override
     {
-        const std::lock_guard<std::mutex> guard(g_lock);
         for (int i = 0; i < count; ++i) {
-            g_annotations.push_back({window, object, child, properties[i], -1, IsWindow(window) != FALSE});
+            Record(window, properties[i], kTakenBack);
         }
         return S_OK;
     }
+    // clang-format off
     HRESULT WINAPI SetPropValue(const BYTE*, DWORD, MSAAPROPID, VARIANT) override { return E_NOTIMPL; }
-    HRESULT WINAPI SetPropServer(const BYTE*, DWORD, const MSAAPROPID*, int, IAccPropServer*, AnnoScope) override
-    {
-        return E_NOTIMPL;
-    }
+    HRESULT WINAPI SetPropServer(const BYTE*, DWORD, const MSAAPROPID*, int, IAccPropServer*, AnnoScope) override { return E_NOTIMPL; }
     HRESULT WINAPI ClearProps(const BYTE*, DWORD, const MSAAPROPID*, int) override { return E_NOTIMPL; }
     HRESULT WINAPI SetHwndPropStr(HWND, DWORD, DWORD, MSAAPROPID, LPCWSTR) override { return E_NOTIMPL; }
-    HRESULT WINAPI SetHwndPropServer(HWND, DWORD, DWORD, const MSAAPROPID*, int, IAccPropServer*,
-                                     AnnoScope) override
-    {
-        return E_NOTIMPL;
-    }
+    HRESULT WINAPI SetHwndPropServer(HWND, DWORD, DWORD, const MSAAPROPID*, int, IAccPropServer*, AnnoScope) override { return E_NOTIMPL; }
     HRESULT WINAPI ComposeHwndIdentityString(HWND, DWORD, DWORD, BYTE**, DWORD*) override { return E_NOTIMPL; }
-    HRESULT WINAPI DecomposeHwndIdentityString(const BYTE*, DWORD, HWND*, DWORD*, DWORD*) override
-    {
-        return E_NOTIMPL;
-    }
+    HRESULT WINAPI DecomposeHwndIdentityString(const BYTE*, DWORD, HWND*, DWORD*, DWORD*) override { return E_NOTIMPL; }
     HRESULT WINAPI SetHmenuProp(HMENU, DWORD, MSAAPROPID, VARIANT) override { return E_NOTIMPL; }
     HRESULT WINAPI SetHmenuPropStr(HMENU, DWORD, MSAAPROPID, LPCWSTR) override { return E_NOTIMPL; }
-    HRESULT WINAPI SetHmenuPropServer(HMENU, DWORD, const MSAAPROPID*, int, IAccPropServer*, AnnoScope) override
-    {
-        return E_NOTIMPL;
-    }
+    HRESULT WINAPI SetHmenuPropServer(HMENU, DWORD, const MSAAPROPID*, int, IAccPropServer*, AnnoScope) override { return E_NOTIMPL; }
     HRESULT WINAPI ClearHmenuProps(HMENU, DWORD, const MSAAPROPID*, int) override { return E_NOTIMPL; }
     HRESULT WINAPI ComposeHmenuIdentityString(HMENU, DWORD, BYTE**, DWORD*) override { return E_NOTIMPL; }
     HRESULT WINAPI DecomposeHmenuIdentityString(const BYTE*, DWORD, HMENU*, DWORD*) override { return E_NOTIMPL; }
+    // clang-format on
 
 private:
+    static HRESULT Record(HWND window, const GUID& property, long value)
+    {
+        const std::lock_guard<std::mutex> guard(g_lock);
+        g_annotations.push_back({window, property, value, IsWindow(window) != FALSE});
+        return S_OK;
+    }
     ULONG references_ = 1;
 };
 
@@ -219,20 +194,20 @@ const char* ComName(Com com)
     return com == Com::None ? "no COM" : com == Com::SingleThreaded ? "single-threaded" : "multithreaded";
 }
 
+// The waiting instructions, on the caller's thread in each COM state it may
+// be in (the informational ones run on a thread of their own, by the same
+// code).
 TEST(PictureFrames, EachFrameIsAnnotatedAsAReadOnlyGraphicAndTakenBackBeforeItGoes)
 {
     const struct {
         const char* name;
-        bool waiting;
-        Com callerCom;       // the calling thread's, for the waiting instructions
-        HRESULT create;      // what CoCreateInstance answers
+        Com callerCom;
+        HRESULT create;  // what CoCreateInstance answers
     } rows[] = {
-        {"informational", false, Com::None, S_OK},
-        {"waiting, caller without COM", true, Com::None, S_OK},
-        {"waiting, caller single-threaded", true, Com::SingleThreaded, S_OK},
-        {"waiting, caller multithreaded", true, Com::MultiThreaded, S_OK},
-        {"no annotation service", false, Com::None, REGDB_E_CLASSNOTREG},
-        {"waiting, no annotation service", true, Com::None, REGDB_E_CLASSNOTREG},
+        {"caller without COM", Com::None, S_OK},
+        {"caller single-threaded", Com::SingleThreaded, S_OK},
+        {"caller multithreaded", Com::MultiThreaded, S_OK},
+        {"no annotation service", Com::None, REGDB_E_CLASSNOTREG},
     };
     ImportOverride create(DocEventDlgModule(), "CoCreateInstance",
                           reinterpret_cast<const void*>(&StandInCoCreateInstance));
@@ -245,45 +220,33 @@ TEST(PictureFrames, EachFrameIsAnnotatedAsAReadOnlyGraphicAndTakenBackBeforeItGo
             g_apartments.clear();
             g_createAnswer = row.create;
         }
-        std::vector<HWND> frames;
-        DuplexInstructionsRequest request = InstructionsRequest();
+        const DuplexInstructionsRequest request = InstructionsRequest().Waiting();
         Com before = Com::None;
         Com after = Com::None;
-        if (!row.waiting) {
-            InstructionsCall instructions(request);
-            ASSERT_NE(instructions.dialog(), nullptr);
-            for (int id : kFrames) {
-                frames.push_back(instructions.Control(id));
-                EXPECT_TRUE(IsWindowEnabled(frames.back()));
+        BackgroundCall call([&request, &row, &before, &after] {
+            if (row.callerCom != Com::None) {
+                CoInitializeEx(nullptr, row.callerCom == Com::SingleThreaded ? COINIT_APARTMENTTHREADED
+                                                                             : COINIT_MULTITHREADED);
             }
-            EXPECT_TRUE(instructions.Close());
-        } else {
-            request.waitForContinue = 1;
-            const Com wanted = row.callerCom;
-            BackgroundCall call([&request, wanted, &before, &after] {
-                if (wanted != Com::None) {
-                    CoInitializeEx(nullptr, wanted == Com::SingleThreaded ? COINIT_APARTMENTTHREADED
-                                                                          : COINIT_MULTITHREADED);
-                }
-                before = ThreadCom();
-                DisplayDialogExport()(&request);
-                after = ThreadCom();
-                if (wanted != Com::None) {
-                    CoUninitialize();
-                }
-                return intptr_t{0};
-            });
-            const HWND dialog = WaitForDialog(call.threadId());
-            ASSERT_NE(dialog, nullptr);
-            for (int id : kFrames) {
-                frames.push_back(GetDlgItem(dialog, id));
-                EXPECT_TRUE(IsWindowEnabled(frames.back()));
+            before = ThreadCom();
+            DisplayDialogExport()(&request);
+            after = ThreadCom();
+            if (row.callerCom != Com::None) {
+                CoUninitialize();
             }
-            PostMessageW(dialog, WM_CLOSE, 0, 0);
-            ASSERT_TRUE(call.Wait(30000));
-            EXPECT_EQ(ComName(before), ComName(row.callerCom));
-            EXPECT_EQ(ComName(after), ComName(before)) << "the caller's thread is left as it was";
+            return intptr_t{0};
+        });
+        const HWND dialog = WaitForDialog(call.threadId());
+        ASSERT_NE(dialog, nullptr);
+        std::vector<HWND> frames;
+        for (int id : kFrames) {
+            frames.push_back(GetDlgItem(dialog, id));
+            EXPECT_TRUE(IsWindowEnabled(frames.back()));
         }
+        PostMessageW(dialog, WM_CLOSE, 0, 0);
+        ASSERT_TRUE(call.Wait(30000));
+        EXPECT_EQ(ComName(before), ComName(row.callerCom));
+        EXPECT_EQ(ComName(after), ComName(before)) << "the caller's thread is left as it was";
         const std::lock_guard<std::mutex> guard(g_lock);
         ASSERT_EQ(g_apartments.size(), 1u) << "one annotation service per dialog";
         EXPECT_NE(g_apartments[0], static_cast<int>(Com::None)) << "COM is there when the service is made";
@@ -291,29 +254,18 @@ TEST(PictureFrames, EachFrameIsAnnotatedAsAReadOnlyGraphicAndTakenBackBeforeItGo
             EXPECT_TRUE(g_annotations.empty());
             continue;
         }
-        EXPECT_EQ(g_services, 0) << "the service is released";
         // Per frame: the role and the state while the dialog is up, both
         // taken back while the frame still exists.
+        EXPECT_EQ(g_services, 0) << "the service is released";
         ASSERT_EQ(g_annotations.size(), 12u);
-        for (size_t i = 0; i < 3; ++i) {
-            SCOPED_TRACE("frame " + std::to_string(i + 1));
-            const Annotation& role = g_annotations[2 * i];
-            const Annotation& state = g_annotations[2 * i + 1];
-            EXPECT_EQ(role.window, frames[i]);
-            EXPECT_EQ(role.object, static_cast<DWORD>(OBJID_CLIENT));
-            EXPECT_EQ(role.child, static_cast<DWORD>(CHILDID_SELF));
-            EXPECT_TRUE(role.property == PROPID_ACC_ROLE);
-            EXPECT_EQ(role.value, ROLE_SYSTEM_GRAPHIC);
-            EXPECT_EQ(state.window, frames[i]);
-            EXPECT_TRUE(state.property == PROPID_ACC_STATE);
-            EXPECT_EQ(state.value, STATE_SYSTEM_READONLY);
-            const Annotation& clearRole = g_annotations[6 + 2 * i];
-            const Annotation& clearState = g_annotations[6 + 2 * i + 1];
-            EXPECT_EQ(clearRole.window, frames[i]);
-            EXPECT_TRUE(clearRole.property == PROPID_ACC_ROLE);
-            EXPECT_TRUE(clearState.property == PROPID_ACC_STATE);
-            EXPECT_EQ(clearRole.value, -1);
-            EXPECT_TRUE(clearRole.windowAlive && clearState.windowAlive) << "taken back before the frame goes";
+        for (size_t i = 0; i < 12; ++i) {
+            const Annotation& seen = g_annotations[i];
+            const bool role = i % 2 == 0;
+            SCOPED_TRACE("frame " + std::to_string(i % 6 / 2 + 1) + (role ? ", role" : ", state"));
+            EXPECT_EQ(seen.window, frames[i % 6 / 2]);
+            EXPECT_TRUE(seen.property == (role ? PROPID_ACC_ROLE : PROPID_ACC_STATE));
+            EXPECT_EQ(seen.value, i >= 6 ? kTakenBack : role ? ROLE_SYSTEM_GRAPHIC : STATE_SYSTEM_READONLY);
+            EXPECT_TRUE(seen.windowAlive);
         }
     }
 }
