@@ -326,7 +326,7 @@ HWND MakeMessageScroll(WarningDialogState& state, const RECT& place)
     wchar_t text[kScrollingMessageUnits];
     CopyWithEditLineBreaks(state.request->messageText, text, kScrollingMessageUnits);
     const HWND scroll = CreateWindowExW(
-        0, L"Edit", text,
+        WS_EX_NOPARENTNOTIFY, L"Edit", text,  // as the dialog manager makes its controls
         WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_LEFT,
         place.left, place.top, place.right - place.left, place.bottom - place.top, state.dialogWindow,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_WARNING_MESSAGE)), g_moduleInstance, nullptr);
