@@ -63,7 +63,7 @@ fi
 grep -q 'Name: \.debug_' <<<"$headers" && fail "the DLL carries DWARF sections"
 while read -r imported; do
   case "${imported,,}" in
-    kernel32.dll|user32.dll|gdi32.dll|advapi32.dll|msvcrt.dll) ;;
+    kernel32.dll|user32.dll|gdi32.dll|advapi32.dll|msvcrt.dll|ole32.dll) ;;
     *) fail "the DLL imports $imported" ;;
   esac
 done < <(llvm-readobj-14 --coff-imports "$dll" | sed -n 's/^ *Name: //p')

@@ -2,7 +2,8 @@
 # Sets up a fresh Debian 12 machine (as root), builds the library and the
 # preview program, and saves a screenshot of every dialog, in English and in
 # Arabic (mirrored), taken under Wine in a virtual X server; each dialog also
-# at 144 DPI (150 %), taken in a Wine prefix of that scale (*-144.png).
+# at 144 DPI (150 %), taken in a Wine prefix of that scale (*-144.png), and in
+# a black high-contrast theme (*-contrast-black*.png).
 #
 #   bash scripts/preview.sh [folder]        screenshots into folder (default out/preview)
 #   bash scripts/preview.sh --show [options] show the dialogs on $DISPLAY instead;
@@ -50,6 +51,55 @@ shots_unaware_144=(
   "duplex-info-en-144-unaware-wine10 --dialog duplex"
 )
 
+# The dialogs in Windows' "High Contrast Black" theme: the library is told
+# that high contrast is on and given the theme's colours (--contrast black),
+# and the prefix's own colours are the theme's for these shots, with visual
+# styles off as under a contrast theme, so that what Wine draws matches.
+shots_contrast=(
+  "warning-contrast-black         --dialog warning --third 3002 --checkbox --contrast black"
+  "jobstorage-contrast-black      --dialog jobstorage --range --contrast black"
+  "duplex-info-contrast-black     --dialog duplex --contrast black"
+  "duplex-composed-contrast-black --dialog duplex --step1 3153 --bitmap1 106 --step2 3156 --bitmap2 149 --step3 3140 --bitmap3 108 --contrast black"
+  "duplex-wait-contrast-black-ar  --dialog duplex --wait --even --step3 3157 --bitmap3 122 --language 1025 --contrast black"
+)
+
+# Windows' "High Contrast Black" scheme, as the prefix's system colours.
+contrast_black_reg() {
+  printf '%s\n' 'REGEDIT4' '' '[HKEY_CURRENT_USER\Control Panel\Colors]' \
+    '"ActiveBorder"="255 255 0"' '"ActiveTitle"="0 0 0"' '"AppWorkSpace"="0 0 0"' '"Background"="0 0 0"' \
+    '"ButtonAlternateFace"="0 0 0"' '"ButtonDkShadow"="255 255 255"' '"ButtonFace"="0 0 0"' \
+    '"ButtonHilight"="255 255 255"' '"ButtonLight"="255 255 255"' '"ButtonShadow"="255 255 255"' \
+    '"ButtonText"="255 255 255"' '"GradientActiveTitle"="0 0 0"' '"GradientInactiveTitle"="0 0 0"' \
+    '"GrayText"="63 242 63"' '"Hilight"="26 235 255"' '"HilightText"="0 0 0"' '"HotTrackingColor"="255 255 0"' \
+    '"InactiveBorder"="255 255 255"' '"InactiveTitle"="0 0 0"' '"InactiveTitleText"="255 255 255"' \
+    '"InfoText"="255 255 255"' '"InfoWindow"="0 0 0"' '"Menu"="0 0 0"' '"MenuBar"="0 0 0"' \
+    '"MenuHilight"="128 0 128"' '"MenuText"="255 255 255"' '"Scrollbar"="0 0 0"' '"TitleText"="255 255 255"' \
+    '"Window"="0 0 0"' '"WindowFrame"="255 255 255"' '"WindowText"="255 255 255"' '' \
+    '[HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\ThemeManager]' '"ThemeActive"="0"'
+}
+
+# take_contrast_shots <exe> <folder>: the contrast shots, with the prefix's
+# colours and theme put back as they were afterwards.
+take_contrast_shots() {
+  local exe=$1 out=$2 saved status=0
+  saved=$(mktemp -d)
+  wine reg export 'HKCU\Control Panel\Colors' "$saved/colors.reg" /y >/dev/null 2>&1
+  wine reg export 'HKCU\Software\Microsoft\Windows\CurrentVersion\ThemeManager' "$saved/theme.reg" /y \
+    >/dev/null 2>&1
+  if [ ! -s "$saved/colors.reg" ] || [ ! -s "$saved/theme.reg" ]; then
+    echo "cannot save the prefix's colours; contrast shots skipped" >&2
+    rm -rf "$saved"
+    return 1
+  fi
+  contrast_black_reg > "$saved/black.reg"
+  wine regedit /S "$(winepath -w "$saved/black.reg")" >/dev/null 2>&1
+  take_shots "$exe" "$out" "${shots_contrast[@]}" || status=$?
+  wine regedit /S "$(winepath -w "$saved/colors.reg")" >/dev/null 2>&1
+  wine regedit /S "$(winepath -w "$saved/theme.reg")" >/dev/null 2>&1
+  rm -rf "$saved"
+  return $status
+}
+
 # take_shots <exe> <folder> <shot>...
 take_shots() {
   local exe=$1 out=$2
@@ -74,8 +124,10 @@ Cancel to stop the job. Pages already printed are kept; printing resumes with th
   return $failed
 }
 if [ "${1:-}" = "--take-shots" ]; then
-  take_shots "$2" "$3" "${shots[@]}"
-  exit
+  status=0
+  take_shots "$2" "$3" "${shots[@]}" || status=$?
+  take_contrast_shots "$2" "$3" || status=$?
+  exit $status
 fi
 # --take-shots-at <dpi> <exe> <folder> <tree> [unaware]: the scaled shots, in
 # the tree's prefix of that DPI with a wineserver of its own beside the
@@ -156,7 +208,7 @@ fi
 
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
-for line in "${shots[@]}" "${shots_144[@]}" "${shots_unaware_144[@]}"; do
+for line in "${shots[@]}" "${shots_contrast[@]}" "${shots_144[@]}" "${shots_unaware_144[@]}"; do
   read -r name _ <<<"$line"
   rm -f "$out/$name.png" "$out/$name.bmp"
 done
@@ -178,7 +230,7 @@ else
   echo "note: the Wine 10 shots need root (the Debian 13 root); left out" >&2
 fi
 
-for line in "${shots[@]}" "${shots_144[@]}" "${shots_unaware_144[@]}"; do
+for line in "${shots[@]}" "${shots_contrast[@]}" "${shots_144[@]}" "${shots_unaware_144[@]}"; do
   read -r name _ <<<"$line"
   bmp="$out/$name.bmp"
   [ -f "$bmp" ] || continue

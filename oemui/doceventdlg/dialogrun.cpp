@@ -5,6 +5,7 @@
 
 #include "common/activationcontext.h"
 #include "common/displayscale.h"
+#include "common/keyboardorder.h"
 #include "common/printhost.h"
 #include "module.h"
 
@@ -203,8 +204,14 @@ INT_PTR CALLBACK RunDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
         FollowDpiChange(dialog, *run, LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return TRUE;
     }
-    const INT_PTR handled = run->procedure(dialog, message, wParam, lParam);
+    INT_PTR handled = run->procedure(dialog, message, wParam, lParam);
     if (message == WM_INITDIALOG) {
+        // The dialog has set its texts and laid itself out: the keyboard
+        // follows the screen, and Enter presses a button that is shown.
+        OrderTabStopsAsRead(dialog);
+        if (FocusFirstShownButton(dialog) != nullptr) {
+            handled = FALSE;  // the focus is set
+        }
         RememberLayout(dialog, *run);
         if (run->bringForward) {
             // As far as the platform lets this process take the foreground.

@@ -5,8 +5,10 @@
 #include <utility>
 
 #include "common/contexthelp.h"
+#include "common/contrastcolors.h"
 #include "common/displayscale.h"
 #include "common/fieldtext.h"
+#include "common/graphicannotation.h"
 #include "common/handles.h"
 #include "common/placement.h"
 #include "common/readingorder.h"
@@ -53,13 +55,15 @@ struct PictureFrame {
 };
 
 // One instructions dialog. After the dialog the members go in reverse order:
-// the request copy, then the strings with their library.
+// the frames' annotations (and the thread's COM as it was), the request
+// copy, then the strings with their library.
 struct DuplexState {
     explicit DuplexState(RequestCopy<DuplexInstructionsRequest>&& copy) : request(std::move(copy)) {}
 
     ResourceStrings strings;
     RequestCopy<DuplexInstructionsRequest> request;
     PictureFrame frames[kPictureFrameCount];
+    GraphicAnnotations annotations;  // the frames as graphics, for screen readers
 };
 
 void SetDuplexTexts(const ResourceStrings& strings, HWND window, const DuplexInstructionsRequest& request);
@@ -300,6 +304,9 @@ void InitializeDuplexDialog(HWND window, DuplexState* state)
     SetPictureNames(state->strings, window, *state->request);
     CenterOverForeground(window, PlacementVariant::Unguarded);
     PaintFramesThemselves(window, *state);
+    for (const PictureFrame& frame : state->frames) {
+        state->annotations.Announce(frame.window);
+    }
     SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
 }
 
@@ -340,9 +347,28 @@ INT_PTR CALLBACK DuplexDialogProc(HWND window, UINT message, WPARAM wParam, LPAR
             ShowDuplexHelp(window);
         }
         return FALSE;  // IDCANCEL (Escape) among the rest: the dialog stays
+    case WM_HELP: {
+        // F1 does what the Help button does, while it is shown.
+        const HWND help = GetDlgItem(window, IDC_DUPLEX_HELP);
+        if (IsWindowVisible(help) && IsWindowEnabled(help)) {
+            ShowDuplexHelp(window);
+        }
+        return TRUE;
+    }
     case WM_CLOSE:
         EndModalDialog(window, IDOK);
         return TRUE;
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+        // A contrast theme switched on or off, or its colours changed: the
+        // pictures are drawn again in the colours of the moment.
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+        return FALSE;
+    case WM_DESTROY:
+        if (auto* state = reinterpret_cast<DuplexState*>(GetWindowLongPtrW(window, DWLP_USER))) {
+            state->annotations.Withdraw();
+        }
+        return FALSE;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
         PrepareControlText(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
@@ -420,9 +446,17 @@ void PaintIllustration(const PictureFrame& shown, HINSTANCE instance)
     if (!memory || !bitmap) {
         return;
     }
+    // Under high contrast the picture is drawn from a copy in the theme's
+    // colours; otherwise, and when no copy can be made, as it is.
+    ContrastColors contrast{};
+    UniqueBitmap themed;
+    if (ReadContrastTheme(contrast)) {
+        themed = ContrastCopy(paint.get(), bitmap.get(), contrast);
+    }
+    const HBITMAP drawn = themed ? themed.get() : bitmap.get();
     BITMAP picture{};
-    GetObjectW(bitmap.get(), sizeof(picture), &picture);
-    const SelectedObject selected(memory.get(), bitmap.get());
+    GetObjectW(drawn, sizeof(picture), &picture);
+    const SelectedObject selected(memory.get(), drawn);
     const int drawnWidth = MulDiv(picture.bmWidth, dpi, kBaseDpi * source.density);
     const int drawnHeight = MulDiv(picture.bmHeight, dpi, kBaseDpi * source.density);
     const int width = std::min<int>(client.right - client.left, drawnWidth);

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "common/contexthelp.h"
+#include "common/controltext.h"
 #include "common/fieldtext.h"
 #include "common/handles.h"
 #include "common/placement.h"
@@ -50,6 +51,9 @@ const LocalizedText kJobStorageTexts[] = {
 // The caller's texts: the location lines and the two names.
 const int kDataFields[] = {IDC_JOB_LOCATION_LINE1, IDC_JOB_LOCATION_LINE2, IDC_JOB_LOCATION_LINE3, IDC_JOB_USER_NAME,
                            IDC_JOB_JOB_NAME};
+
+// The location lines: statics, unlike the two names' edit controls.
+const int kLocationLines[] = {IDC_JOB_LOCATION_LINE1, IDC_JOB_LOCATION_LINE2, IDC_JOB_LOCATION_LINE3};
 
 // The heading and the two names, in bold.
 const int kBoldFields[] = {IDC_JOB_USER_NAME, IDC_JOB_JOB_NAME, IDC_JOB_HEADING};
@@ -128,12 +132,15 @@ BOOL InitializeJobStorageDialog(HWND window, JobStorageState* state)
     SetDlgItemTextW(window, IDC_JOB_LOCATION_LINE3, request.locationLine3);
     SetJobNameText(request, GetDlgItem(window, IDC_JOB_JOB_NAME));
     SetDlgItemTextW(window, IDC_JOB_USER_NAME, request.userName);
+    // The caller's paths as written, shortened in their middle where too long.
+    ShowTextsAsWritten(window, kLocationLines);
+    ShortenPathsInTheMiddle(window, kLocationLines);
     if (state->strings.rightToLeft) {
         MatchReadingOrderToTexts(window, kDataFields);
     }
     CenterOverForeground(window, PlacementVariant::Guarded);
     SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
-    return FALSE;  // no default keyboard focus
+    return FALSE;  // the focus goes to the first shown button (RunModalDialog)
 }
 
 BOOL OnJobStorageCommand(HWND window, WPARAM wParam)
@@ -179,6 +186,14 @@ INT_PTR CALLBACK JobStorageDialogProc(HWND window, UINT message, WPARAM wParam, 
             RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
         }
         return TRUE;
+    case WM_HELP: {
+        // F1 does what the Help button does, while it is shown.
+        const HWND help = GetDlgItem(window, IDC_JOB_HELP);
+        if (IsWindowVisible(help) && IsWindowEnabled(help)) {
+            OnJobStorageCommand(window, MAKEWPARAM(IDC_JOB_HELP, BN_CLICKED));
+        }
+        return TRUE;
+    }
     case WM_CLOSE:
         // Closing is not OK: the preference stays as it was.
         EndModalDialog(window, IDOK);

@@ -3,17 +3,25 @@
 #include <cstdint>
 #include <utility>
 
+#include "common/controltext.h"
 #include "common/displayscale.h"
 #include "common/fieldtext.h"
 #include "common/readingorder.h"
 #include "dialogrun.h"
 #include "include/doceventdlg.h"
+#include "module.h"
 #include "resource.h"
 
 namespace {
 
+// A message longer than this grows the dialog by at least the fixed growth,
+// as it always has; any message grows it by what its lines need beyond that.
 constexpr size_t kLongMessageUnits = 150;
-constexpr int kLongMessageGrowth = 100;  // pixels at 96 DPI, whatever the message's length
+constexpr int kLongMessageGrowth = 100;  // pixels at 96 DPI
+
+// A scrolling message holds the whole message with each line break as an
+// edit control breaks its lines (CR LF): at most twice the field's units.
+constexpr size_t kScrollingMessageUnits = 2 * 1024;
 
 const wchar_t kDontShowAgainText[] = L"In the future, do not show this information.";
 
@@ -54,7 +62,7 @@ struct WarningDialogState {
 void SetWarningTexts(WarningDialogState& state);
 void ShowWarningControls(const WarningDialogState& state);
 void MeasureWarningControls(WarningDialogState& state);
-void GrowForLongMessage(const WarningDialogState& state);
+void GrowForLongMessage(WarningDialogState& state);
 
 // Optional controls are switched as a pair: enabled and shown, or disabled and hidden.
 void ShowOptionalControl(HWND control, bool shown)
@@ -97,13 +105,15 @@ void InitializeWarningDialog(HWND window, WarningDialogState* state)
     state->cancelButton = GetDlgItem(window, IDCANCEL);
 
     SetWarningTexts(*state);
-    if (state->strings.rightToLeft) {
-        const int dataControls[] = {IDC_WARNING_MESSAGE};
-        MatchReadingOrderToTexts(window, dataControls);
-    }
+    const int dataControls[] = {IDC_WARNING_MESSAGE};
+    ShowTextsAsWritten(window, dataControls);
     ShowWarningControls(*state);
     MeasureWarningControls(*state);
+    // Before the reading order: a message that scrolls is a control of its own.
     GrowForLongMessage(*state);
+    if (state->strings.rightToLeft) {
+        MatchReadingOrderToTexts(window, dataControls);
+    }
 
     SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
 }
@@ -155,8 +165,10 @@ int32_t RunWarningDialog(RequestCopy<WarningDialogRequest> copy, bool& checkBoxT
 
 INT_PTR CALLBACK WarningDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    // FALSE for every message: no initial focus is set here, and the dialog
-    // manager does its default processing for everything.
+    // FALSE for every message: the focus goes to the first shown button
+    // after initialisation (RunModalDialog), and the dialog manager does its
+    // default processing for everything. The warning has no Help button, so
+    // F1 does nothing.
     switch (message) {
     case WM_INITDIALOG:
         InitializeWarningDialog(window, reinterpret_cast<WarningDialogState*>(lParam));
@@ -224,25 +236,138 @@ void MeasureWarningControls(WarningDialogState& state)
     frame.height = frame.rect.bottom - frame.rect.top;
 }
 
-void GrowForLongMessage(const WarningDialogState& state)
+// How much the message and the dialog grow, in pixels, and whether the
+// message scrolls because even that is not enough.
+struct MessageGrowth {
+    int pixels;
+    bool scrolls;
+};
+
+// The height the message's lines take at the message's width, laid out as
+// its static control lays them out, with its font (made for the dialog's DPI).
+int MessageTextHeight(HWND message, int width)
 {
-    if (FieldLength(state.request->messageText) <= kLongMessageUnits) {
+    const WindowDc dc(message);
+    if (dc.get() == nullptr) {
+        return 0;
+    }
+    const auto font = reinterpret_cast<HFONT>(SendMessageW(message, WM_GETFONT, 0, 0));
+    const SelectedObject selected(dc.get(), font);
+    wchar_t text[kScrollingMessageUnits / 2];
+    const int units = GetWindowTextW(message, text, static_cast<int>(kScrollingMessageUnits / 2));
+    RECT needed{0, 0, width, 0};
+    DrawTextW(dc.get(), text, units, &needed,
+              DT_CALCRECT | DT_LEFT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
+    return needed.bottom - needed.top;
+}
+
+// The work area of the dialog's monitor, so that no taskbar covers a grown
+// dialog; false when no monitor answers.
+bool DialogWorkArea(HWND dialog, RECT& work)
+{
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    const HMONITOR handle = MonitorFromWindow(dialog, MONITOR_DEFAULTTONEAREST);
+    if (handle == nullptr || !GetMonitorInfoW(handle, &monitor)) {
+        return false;
+    }
+    work = monitor.rcWork;
+    return true;
+}
+
+// The one place that decides the growth: what the message needs at the
+// dialog's width, font and DPI, never less than the fixed growth of a long
+// message (no dialog is smaller than it was), and no more than the work area
+// of the dialog's monitor leaves; a message that needs more scrolls.
+MessageGrowth MeasureMessageGrowth(const WarningDialogState& state)
+{
+    const ControlMeasurement& message = state.messageArea;
+    const int fixed = FieldLength(state.request->messageText) > kLongMessageUnits
+                          ? ScaleToDpi(kLongMessageGrowth, WindowDpi(state.dialogWindow))
+                          : 0;
+    const int needed = MessageTextHeight(state.messageControl, message.width) - message.height;
+    const int growth = needed > fixed ? needed : fixed;
+    RECT work{};
+    if (!DialogWorkArea(state.dialogWindow, work)) {
+        return {growth, false};
+    }
+    const int room = static_cast<int>(work.bottom - work.top) - state.dialogArea.height;
+    if (growth <= room) {
+        return {growth, false};
+    }
+    return {room > fixed ? room : fixed, needed > room};
+}
+
+// text with every line break as CR LF, the only one an edit control breaks
+// its lines at; cut to capacity.
+void CopyWithEditLineBreaks(const wchar_t* text, wchar_t* copy, size_t capacity)
+{
+    size_t used = 0;
+    for (size_t i = 0; text[i] != L'\0' && used + 2 < capacity; ++i) {
+        const bool lineFeed = text[i] == L'\n' && (i == 0 || text[i - 1] != L'\r');
+        const bool carriageReturn = text[i] == L'\r' && text[i + 1] != L'\n';
+        if (lineFeed || carriageReturn) {
+            copy[used++] = L'\r';
+            copy[used++] = L'\n';
+        } else {
+            copy[used++] = text[i];
+        }
+    }
+    copy[used] = L'\0';
+}
+
+// Puts a read-only edit control that scrolls in the static message's place:
+// the same ID, place, z-order, font and text, and a tab stop, so that the
+// user can reach the end of the message from the keyboard too. The static
+// goes. Null when no edit control could be made: the static stays.
+HWND MakeMessageScroll(WarningDialogState& state, const RECT& place)
+{
+    const HWND message = state.messageControl;
+    wchar_t text[kScrollingMessageUnits];
+    CopyWithEditLineBreaks(state.request->messageText, text, kScrollingMessageUnits);
+    const HWND scroll = CreateWindowExW(
+        WS_EX_NOPARENTNOTIFY, L"Edit", text,  // as the dialog manager makes its controls
+        WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_LEFT,
+        place.left, place.top, place.right - place.left, place.bottom - place.top, state.dialogWindow,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_WARNING_MESSAGE)), g_moduleInstance, nullptr);
+    if (scroll == nullptr) {
+        return nullptr;
+    }
+    SendMessageW(scroll, WM_SETFONT, static_cast<WPARAM>(SendMessageW(message, WM_GETFONT, 0, 0)), FALSE);
+    SetWindowPos(scroll, message, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    DestroyWindow(message);
+    state.messageControl = scroll;
+    return scroll;
+}
+
+void GrowForLongMessage(WarningDialogState& state)
+{
+    const MessageGrowth growth = MeasureMessageGrowth(state);
+    if (growth.pixels <= 0 && !growth.scrolls) {
         return;
     }
     const ControlMeasurement& message = state.messageArea;
     const ControlMeasurement& frame = state.dialogArea;
     const ControlMeasurement& checkBox = state.checkBoxArea;
-    // The message's font grows with the display scale, and so does the room
-    // for its extra lines.
-    const int growth = ScaleToDpi(kLongMessageGrowth, WindowDpi(state.dialogWindow));
+    const int grown = growth.pixels > 0 ? growth.pixels : 0;
 
-    MoveWindowTo(state.messageControl, message.rect.left, message.rect.top, message.width,
-                 message.height + growth);
-    MoveWindowTo(state.dialogWindow, frame.rect.left, frame.rect.top, frame.width, frame.height + growth);
+    const RECT messagePlace{message.rect.left, message.rect.top, message.rect.right, message.rect.bottom + grown};
+    if (!growth.scrolls || MakeMessageScroll(state, messagePlace) == nullptr) {
+        MoveWindowTo(state.messageControl, message.rect.left, message.rect.top, message.width,
+                     message.height + grown);
+    }
+    // Grown downwards, as before, unless that would leave the work area.
+    int top = frame.rect.top;
+    RECT work{};
+    if (DialogWorkArea(state.dialogWindow, work) && top + frame.height + grown > work.bottom) {
+        top = static_cast<int>(work.bottom) - frame.height - grown;
+        top = top > work.top ? top : static_cast<int>(work.top);
+    }
+    MoveWindowTo(state.dialogWindow, frame.rect.left, top, frame.width, frame.height + grown);
 
     // The check box moves under the grown message even when hidden, and the
     // buttons under it, so its band stays between them.
-    const int checkBoxTop = message.rect.bottom + growth;
+    const int checkBoxTop = message.rect.bottom + grown;
     MoveWindowTo(state.checkBox, checkBox.rect.left, checkBoxTop, checkBox.width, checkBox.height);
     const int buttonTop = checkBoxTop + checkBox.height;
     const auto moveButton = [buttonTop](HWND button, const ControlMeasurement& area) {

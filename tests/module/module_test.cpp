@@ -56,7 +56,7 @@ TEST(Module, ImportsOnlySystemDlls)
     const HMODULE module = DocEventDlgModule();
     ASSERT_NE(module, nullptr);
     const std::vector<std::string> allowed = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll",
-                                              "msvcrt.dll"};
+                                              "msvcrt.dll",   "ole32.dll"};
     const std::vector<std::string> imported = ImportedDlls(module);
     EXPECT_FALSE(imported.empty());
     for (const std::string& dll : imported) {

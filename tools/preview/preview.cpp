@@ -28,6 +28,74 @@ LANGID g_userLanguage = 0x0409;
 
 LANGID WINAPI PreviewUserLanguage() { return g_userLanguage; }
 
+// A high-contrast theme as the library sees it: SystemParametersInfoW says
+// high contrast is on, GetSysColor and GetSysColorBrush give the theme's
+// colours (Windows' "High Contrast Black" and "High Contrast White"). Only
+// the library's own calls are answered; what Wine draws itself keeps the
+// colours of the prefix (scripts/preview.sh sets them to the theme's too).
+struct ThemeColour {
+    int index;
+    COLORREF black;
+    COLORREF white;
+};
+
+const ThemeColour kThemeColours[] = {
+    {COLOR_WINDOW, RGB(0, 0, 0), RGB(255, 255, 255)},
+    {COLOR_WINDOWTEXT, RGB(255, 255, 255), RGB(0, 0, 0)},
+    {COLOR_HIGHLIGHT, RGB(0x1A, 0xEB, 0xFF), RGB(0x37, 0x00, 0x6E)},
+    {COLOR_HIGHLIGHTTEXT, RGB(0, 0, 0), RGB(255, 255, 255)},
+    {COLOR_HOTLIGHT, RGB(0xFF, 0xFF, 0), RGB(0, 0, 0x9F)},
+    {COLOR_BTNFACE, RGB(0, 0, 0), RGB(255, 255, 255)},
+    {COLOR_BTNTEXT, RGB(255, 255, 255), RGB(0, 0, 0)},
+    {COLOR_GRAYTEXT, RGB(0x3F, 0xF2, 0x3F), RGB(0x60, 0, 0)},
+};
+
+PreviewContrast g_contrast = PreviewContrast::None;
+HBRUSH g_themeBrushes[sizeof(kThemeColours) / sizeof(kThemeColours[0])] = {};
+
+const ThemeColour* FindThemeColour(int index)
+{
+    for (const ThemeColour& colour : kThemeColours) {
+        if (colour.index == index) {
+            return &colour;
+        }
+    }
+    return nullptr;
+}
+
+BOOL WINAPI PreviewSystemParametersInfoW(UINT action, UINT size, PVOID value, UINT flags)
+{
+    if (action == SPI_GETHIGHCONTRAST && value != nullptr) {
+        auto* contrast = static_cast<HIGHCONTRASTW*>(value);
+        contrast->dwFlags = HCF_AVAILABLE | HCF_HIGHCONTRASTON;
+        contrast->lpszDefaultScheme = nullptr;
+        return TRUE;
+    }
+    return SystemParametersInfoW(action, size, value, flags);
+}
+
+DWORD WINAPI PreviewGetSysColor(int index)
+{
+    const ThemeColour* colour = FindThemeColour(index);
+    if (colour == nullptr) {
+        return GetSysColor(index);
+    }
+    return g_contrast == PreviewContrast::Black ? colour->black : colour->white;
+}
+
+HBRUSH WINAPI PreviewGetSysColorBrush(int index)
+{
+    const ThemeColour* colour = FindThemeColour(index);
+    if (colour == nullptr) {
+        return GetSysColorBrush(index);
+    }
+    HBRUSH& brush = g_themeBrushes[colour - kThemeColours];
+    if (brush == nullptr) {
+        brush = CreateSolidBrush(PreviewGetSysColor(index));  // kept for the program's life
+    }
+    return brush;
+}
+
 void Print(const std::wstring& text, FILE* stream = stdout)
 {
     const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
@@ -207,6 +275,20 @@ int Run(const PreviewOptions& options)
         if (!languagePatch->active()) {
             Print(L"warning: --language has no effect (the library does not import GetUserDefaultUILanguage)",
                   stderr);
+        }
+    }
+
+    g_contrast = options.contrast;
+    std::optional<ImportPatch> contrastPatches[3];
+    if (options.contrast != PreviewContrast::None) {
+        contrastPatches[0].emplace(module, "USER32.dll", "SystemParametersInfoW",
+                                   reinterpret_cast<const void*>(&PreviewSystemParametersInfoW));
+        contrastPatches[1].emplace(module, "USER32.dll", "GetSysColor",
+                                   reinterpret_cast<const void*>(&PreviewGetSysColor));
+        contrastPatches[2].emplace(module, "USER32.dll", "GetSysColorBrush",
+                                   reinterpret_cast<const void*>(&PreviewGetSysColorBrush));
+        if (!contrastPatches[0]->active()) {
+            Print(L"warning: --contrast has no effect (the library does not import SystemParametersInfoW)", stderr);
         }
     }
 

@@ -11,6 +11,7 @@ const wchar_t kPreviewUsage[] =
     L"  --language <langid>  user interface language the library sees (1033, 1031, 1034, 1025, 1037, ...)\n"
     L"  --screenshot <file.bmp>  capture the dialog, close it and print what the call returned\n"
     L"  --close-after <ms>   close the dialog after this many milliseconds\n"
+    L"  --contrast black|white  tell the library that a high-contrast theme of these colours is on\n"
     L"\n"
     L"warning:     --message <text> --title <id> --ok <id> --cancel <id> --third <id> --checkbox\n"
     L"             (an ID of 0 hides that button)\n"
@@ -260,6 +261,18 @@ bool ParsePreviewOptions(const std::vector<std::wstring>& args, PreviewOptions& 
             }
             options.language = static_cast<LANGID>(language);
             options.languageSet = true;
+        } else if (name == L"--contrast") {
+            if (!takeValue()) {
+                return false;
+            }
+            if (value == L"black") {
+                options.contrast = PreviewContrast::Black;
+            } else if (value == L"white") {
+                options.contrast = PreviewContrast::White;
+            } else {
+                error = L"--contrast is black or white, not \"" + value + L"\"";
+                return false;
+            }
         } else if (name == L"--close-after") {
             uint32_t milliseconds = 0;
             if (!takeNumber(milliseconds)) {

@@ -12,6 +12,10 @@
 
 enum class PreviewDialog { None, Warning, JobStorage, Duplex };
 
+// A high-contrast theme the library is told about (the system's own colours
+// are left alone).
+enum class PreviewContrast { None, Black, White };
+
 struct PreviewOptions {
     PreviewDialog dialog = PreviewDialog::None;
     bool showUsage = false;
@@ -22,6 +26,7 @@ struct PreviewOptions {
     std::wstring screenshot;       // .bmp file; empty: the dialog waits for the user
     bool closeAfterSet = false;
     DWORD closeAfterMs = 0;
+    PreviewContrast contrast = PreviewContrast::None;
 
     // Warning dialog.
     bool messageSet = false;

@@ -69,7 +69,9 @@ wchar_t LowerAscii(wchar_t unit)
     return unit >= L'A' && unit <= L'Z' ? static_cast<wchar_t>(unit - L'A' + L'a') : unit;
 }
 
-// True when path ends in ".chm", in any case.
+// True when the file part of path ends in ".chm", in any case. The file part
+// is everything before the first "::", which HTML Help reads as the start of
+// a file inside the compiled file ("printer.chm::/cshelp.txt").
 bool IsCompiledHtmlHelpFile(const wchar_t* path)
 {
     static constexpr wchar_t kExtension[] = L".chm";
@@ -77,7 +79,10 @@ bool IsCompiledHtmlHelpFile(const wchar_t* path)
     if (path == nullptr) {
         return false;
     }
-    const size_t length = std::wcslen(path);
+    size_t length = 0;
+    while (path[length] != L'\0' && !(path[length] == L':' && path[length + 1] == L':')) {
+        ++length;
+    }
     if (length < kExtensionLength) {
         return false;
     }

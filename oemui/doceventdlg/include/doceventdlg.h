@@ -102,7 +102,10 @@ int32_t WINAPI IShowWarningDialogEx(_In_ const WarningDialogRequest* request, _O
 void WINAPI VDisplayDialog(_In_ const DuplexInstructionsRequest* request);
 
 /* Returns at once: non-null when the dialog's thread was started. The handle
- * belongs to the library; do not close it. */
+ * belongs to the library and only tells whether the notice started: test it
+ * against null, and do not wait on it, duplicate it or close it. The library
+ * may close it as soon as any thread of the process ends, possibly before
+ * the call has returned to you. */
 _Ret_maybenull_ HANDLE WINAPI VJobStorageDialog(_In_ const JobStorageRequest* request);
 
 #define DOCEVENTDLG_FIELD_AT(type, field, offset) \
