@@ -101,11 +101,15 @@ run_program() {
   wine "$@" > >(tee -a "$log" | grep --line-buffered -v -E ':loaddll:|:trace:seh:|:warn:seh:') 2>&1 &
   pid=$!
   watch_for_stuck_crash &
-  local watcher=$! rc
+  local watcher=$! rc address
   wait "$pid"
   rc=$?
   kill "$watcher" 2>/dev/null
   wait "$watcher" 2>/dev/null
+  # A crash is named by its module whatever the debugger managed to print:
+  # it does not always get the exception for its backtrace (seen under Wine 10).
+  address=$(grep -o 'wine: Unhandled .* at address [0-9A-Fa-f]*' "$log" | head -1 | sed 's/.* //')
+  [ -z "$address" ] || fault_in_module "$((16#$address))"
   return "$rc"
 }
 
