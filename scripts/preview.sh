@@ -138,6 +138,8 @@ if [ "${1:-}" = "--take-shots-at" ]; then
   wine wineboot </dev/null >/dev/null 2>&1
   status=0
   if [ "${6:-}" = unaware ]; then
+    # The caption buttons' font, from the tree's Wine 8 prefix of that scale.
+    cp "$5/dpi-$2/wineprefix/drive_c/windows/Fonts/marlett.ttf" "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
     take_shots "$3" "$4" "${shots_unaware_144[@]}" || status=$?
   else
     take_shots "$3" "$4" "${shots_144[@]}" || status=$?
