@@ -19,6 +19,12 @@
 
 namespace {
 
+// Less than one light pixel apart counts as the same drawing; the rows are
+// chosen so that the two drawings differ by far more (an ampersand against an
+// underlined letter, an ellipsis against a cut name).
+constexpr double kSameDrawing = 0.5;
+constexpr double kOtherDrawing = 3.0;
+
 constexpr LANGID kEnglish = 0x0409;
 constexpr LANGID kArabic = 0x0401;
 

@@ -4,19 +4,16 @@
 // font, size, mirroring and background.
 #include <windows.h>
 
-#include <algorithm>
-#include <cmath>
 #include <cstdio>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "common/handles.h"
 #include "common/readingorder.h"
 #include "dialog_probe.h"
+#include "drawn_text.h"
 #include "dll_monitor.h"
 #include "export_drivers.h"
 #include "pixels.h"
@@ -46,115 +43,6 @@ TEST(ReadingOrder, TextDirectionIsThatOfTheFirstStrongCharacterOutsideIsolates)
     }
 }
 
-// How far each pixel lies from the background toward black, 0 to 1, so that
-// the light grey of an antialiased colon counts as much as it shows.
-struct Ink {
-    int width = 0;
-    int height = 0;
-    std::vector<float> shade;
-    float at(int x, int y) const
-    {
-        return x < 0 || y < 0 || x >= width || y >= height ? 0.0f : shade[static_cast<size_t>(y) * width + x];
-    }
-};
-
-float Luminance(uint32_t pixel)
-{
-    return 0.299f * ((pixel >> 16) & 0xFF) + 0.587f * ((pixel >> 8) & 0xFF) + 0.114f * (pixel & 0xFF);
-}
-
-uint32_t MostCommonColour(const Pixels& pixels)
-{
-    std::map<uint32_t, int> counts;
-    for (uint32_t pixel : pixels.data) {
-        ++counts[pixel];
-    }
-    return std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) { return a.second < b.second; })->first;
-}
-
-// The ink of pixels, cut to the rectangle that holds it when crop is set.
-Ink InkOf(const Pixels& pixels, uint32_t background, bool crop)
-{
-    const float paper = std::max(Luminance(background), 1.0f);
-    int left = crop ? pixels.width : 0, top = crop ? pixels.height : 0;
-    int right = crop ? -1 : pixels.width - 1, bottom = crop ? -1 : pixels.height - 1;
-    for (int y = 0; crop && y < pixels.height; ++y) {
-        for (int x = 0; x < pixels.width; ++x) {
-            if (pixels.at(x, y) != background) {
-                left = std::min(left, x), right = std::max(right, x);
-                top = std::min(top, y), bottom = std::max(bottom, y);
-            }
-        }
-    }
-    Ink ink{std::max(right - left + 1, 0), std::max(bottom - top + 1, 0), {}};
-    for (int y = top; y <= bottom; ++y) {
-        for (int x = left; x <= right; ++x) {
-            ink.shade.push_back(std::clamp((paper - Luminance(pixels.at(x, y))) / paper, 0.0f, 1.0f));
-        }
-    }
-    return ink;
-}
-
-// The least summed difference of shade between the captured control and the
-// drawn text, wherever in the control the text lies (controls add margins,
-// boxes and alignment of their own).
-double BestMatch(const Ink& seen, const Ink& text)
-{
-    double best = HUGE_VAL;
-    for (int dy = -3; dy <= seen.height - text.height + 3; ++dy) {
-        for (int dx = -3; dx <= seen.width - text.width + 3; ++dx) {
-            double sum = 0;
-            for (int y = 0; y < text.height && sum < best; ++y) {
-                for (int x = 0; x < text.width; ++x) {
-                    sum += std::fabs(seen.at(dx + x, dy + y) - text.at(x, y));
-                }
-            }
-            best = std::min(best, sum);
-        }
-    }
-    return best;
-}
-
-using UniqueBrush = UniqueHandle<HBRUSH, &DeleteObject>;
-
-// text as the control would lay it out: on a surface of its size, mirrored
-// when it is, with its font and background, in one reading order.
-Ink DrawnLikeControl(HWND control, const std::wstring& text, bool rightToLeft, uint32_t background)
-{
-    RECT client{};
-    GetClientRect(control, &client);
-    wchar_t className[32] = L"";
-    GetClassNameW(control, className, 32);
-    UINT format = (rightToLeft ? DT_RTLREADING : 0) | DT_SINGLELINE;
-    if (_wcsicmp(className, L"Static") == 0) {  // wraps, and the position of each line counts
-        const bool centred = (GetWindowLongW(control, GWL_STYLE) & SS_TYPEMASK) == SS_CENTER;
-        format = (rightToLeft ? DT_RTLREADING : 0) | DT_WORDBREAK | DT_EXPANDTABS | (centred ? DT_CENTER : DT_LEFT);
-    }
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), client.right, -client.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    const UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
-    const UniqueBitmap surface(CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    // Antialiased edges blend with what lies behind them.
-    const UniqueBrush fill(CreateSolidBrush(RGB(background >> 16, (background >> 8) & 0xFF, background & 0xFF)));
-    Pixels drawn{client.right, client.bottom, {}};
-    {
-        const SelectedObject selectedSurface(dc.get(), surface.get());
-        SetLayout(dc.get(), (GetWindowLongW(control, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0 ? LAYOUT_RTL : 0);
-        FillRect(dc.get(), &client, fill.get());
-        const SelectedObject selectedFont(dc.get(),
-                                          reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
-        SetBkMode(dc.get(), TRANSPARENT);
-        DrawTextW(dc.get(), text.c_str(), -1, &client, format);
-        GdiFlush();
-    }
-    const auto* source = static_cast<const uint32_t*>(bits);
-    for (size_t i = 0; i < static_cast<size_t>(drawn.width) * drawn.height; ++i) {
-        drawn.data.push_back(source[i] & 0x00FFFFFFu);
-    }
-    return InkOf(drawn, background, true);
-}
-
 enum class Order { RightToLeft, LeftToRight };
 
 struct Check {
@@ -175,27 +63,22 @@ void ExpectDrawnOrder(HWND dialog, const Check& check)
     SCOPED_TRACE("control " + std::to_string(check.controlId));
     const HWND control = GetDlgItem(dialog, check.controlId);
     ASSERT_NE(control, nullptr);
-    // The control paints itself on the dialog's thread before SendMessage returns.
-    InvalidateRect(control, nullptr, TRUE);
-    SendMessageW(control, WM_PAINT, 0, 0);
-    const Pixels captured = CaptureClient(control);
-    ASSERT_FALSE(captured.empty());
-    const uint32_t background = MostCommonColour(captured);
-    EXPECT_EQ(background, SystemColorPixel(COLOR_BTNFACE)) << "the system's colours stay";
-
-    const std::wstring text = ControlText(dialog, check.controlId);
+    wchar_t className[32] = L"";
+    GetClassNameW(control, className, 32);
+    // A static control wraps, and the position of each line counts.
+    const UINT layout = _wcsicmp(className, L"Static") == 0 ? StaticTextFormat(GetWindowLongPtrW(control, GWL_STYLE))
+                                                            : DT_SINGLELINE;
     const bool rightToLeft = check.order == Order::RightToLeft;
-    const Ink expected = DrawnLikeControl(control, text, rightToLeft, background);
-    const Ink other = DrawnLikeControl(control, text, !rightToLeft, background);
-    const Ink seen = InkOf(captured, background, false);
-    const double toExpected = BestMatch(seen, expected);
-    const double toOther = BestMatch(seen, other);
+    const DrawnComparison seen =
+        CompareDrawing(control, ControlText(dialog, check.controlId), layout | (rightToLeft ? DT_RTLREADING : 0),
+                       layout | (rightToLeft ? 0 : DT_RTLREADING));
+    EXPECT_EQ(seen.background, SystemColorPixel(COLOR_BTNFACE)) << "the system's colours stay";
     std::printf("    control %4d: %6.2f from the text drawn %s, %6.2f from it drawn the other way\n",
-                check.controlId, toExpected, rightToLeft ? "right to left" : "left to right", toOther);
-    EXPECT_LT(toExpected, kSameDrawing) << "not drawn " << (rightToLeft ? "right to left" : "left to right");
+                check.controlId, seen.toExpected, rightToLeft ? "right to left" : "left to right", seen.toOther);
+    EXPECT_LT(seen.toExpected, kSameDrawing) << "not drawn " << (rightToLeft ? "right to left" : "left to right");
     if (check.ordersDiffer) {
-        EXPECT_GT(BestMatch(expected, other), kOtherDrawing) << "the case must tell the orders apart";
-        EXPECT_GT(toOther, kOtherDrawing);
+        EXPECT_GT(seen.apart, kOtherDrawing) << "the case must tell the orders apart";
+        EXPECT_GT(seen.toOther, kOtherDrawing);
     }
 }
 
