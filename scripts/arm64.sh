@@ -284,11 +284,7 @@ use_arm64_wine_prefix() {
   fi
   local settings="$WINEPREFIX/doceventdlg-settings-1.reg"
   if [ ! -f "$settings" ]; then
-    printf '%s\n' 'REGEDIT4' '' \
-      '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"' '' \
-      '[HKEY_CURRENT_USER\Software\Wine\WineDbg]' '"ShowCrashDialog"=dword:00000000' '' \
-      '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\AeDebug]' \
-      '"Auto"="1"' '"Debugger"="winedbg --auto %ld %ld"' > "$settings.tmp"
+    wine_settings_reg > "$settings.tmp"
     in_arm64_root bash -c 'wine64 regedit /S "$1" >/dev/null 2>&1; wineserver -w' regedit "$settings.tmp"
     mv "$settings.tmp" "$settings"
   fi

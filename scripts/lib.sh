@@ -5,7 +5,7 @@ PACKAGES=(
   cmake g++ googletest clang-14 libclang-rt-14-dev lld-14 llvm-14
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
   binutils-mingw-w64-x86-64 mingw-w64-tools
-  wine wine64 xvfb xauth x11-apps imagemagick mmdebstrap
+  wine wine64 xvfb xauth x11-apps imagemagick mmdebstrap gdb
 )
 
 # Installs what a fresh Debian 12 machine lacks; does nothing when all is there.
@@ -119,6 +119,16 @@ use_wine_prefix() {
   setup_wine_prefix "$base/wineprefix"
 }
 
+# The settings every test prefix gets, as a registry file (setup_wine_prefix
+# says why).
+wine_settings_reg() {
+  printf '%s\n' 'REGEDIT4' '' \
+    '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"' '' \
+    '[HKEY_CURRENT_USER\Software\Wine\WineDbg]' '"ShowCrashDialog"=dword:00000000' '' \
+    '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\AeDebug]' \
+    '"Auto"="1"' '"Debugger"="winedbg --auto %ld %ld"'
+}
+
 # Creates the prefix $1 unless it is there and exports it as WINEPREFIX.
 setup_wine_prefix() {
   export WINEPREFIX=$1 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -137,11 +147,7 @@ setup_wine_prefix() {
     # output and then ends the program; without the crash dialog it never waits
     # for anyone. (Wine 8 reports exit code 0 for a program ended that way: the
     # tests' FAIL_REGULAR_EXPRESSION turns the report into a failure.)
-    printf '%s\n' 'REGEDIT4' '' \
-      '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"' '' \
-      '[HKEY_CURRENT_USER\Software\Wine\WineDbg]' '"ShowCrashDialog"=dword:00000000' '' \
-      '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\AeDebug]' \
-      '"Auto"="1"' '"Debugger"="winedbg --auto %ld %ld"' > "$settings.tmp"
+    wine_settings_reg > "$settings.tmp"
     wine regedit /S "$settings.tmp" >/dev/null 2>&1
     wineserver -w
     mv "$settings.tmp" "$settings"

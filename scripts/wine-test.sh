@@ -14,9 +14,10 @@
 # window procedure is ignored by Wine and can leave a lock held the same way.
 # Either would wait until CTest's timeout. So when the program is still there
 # some time after Wine announced the crash, or a thread has waited as long for
-# a lock, this names the module that holds the faulting address, prints the
-# threads' stacks through gdb when gdb is installed, and ends the program,
-# which fails it.
+# a lock, or the program has not ended that long after its tests' summary,
+# this names the module that holds the faulting address, prints the threads'
+# stacks through gdb when gdb is installed, and ends the program, which fails
+# it.
 set -uo pipefail
 
 grace=${WINE_CRASH_GRACE_SECONDS:-60}
@@ -62,13 +63,14 @@ end_stuck_program() {
 }
 
 # Watches the running program beside it; the program's end is waited for
-# below, so a passing program costs no polling delay. Two signs of a program
+# below, so a passing program costs no polling delay. Three signs of a program
 # that cannot end: Wine announced a crash and the program is still there after
 # the grace period, or a thread has waited for a lock that long (Wine says so),
 # whose holder crashed in a window procedure (Wine ignores such exceptions)
-# or is deadlocked.
+# or is deadlocked, or the program printed its tests' summary that long ago
+# and has not ended.
 watch_for_stuck_crash() {
-  local crash_seen="" lock_seen="" address
+  local crash_seen="" lock_seen="" summary_seen="" address
   trap '' PIPE  # a reader that went away must not stop the program's end
   while kill -0 "$pid" 2>/dev/null; do
     if [ -z "$crash_seen" ] && grep -q 'wine: Unhandled .*starting debugger' "$log"; then
@@ -81,6 +83,13 @@ watch_for_stuck_crash() {
     if [ -n "$crash_seen" ] && [ $((SECONDS - crash_seen)) -ge "$grace" ]; then
       address=$(grep -o 'wine: Unhandled .* at address [0-9A-Fa-f]*' "$log" | head -1 | sed 's/.* //')
       end_stuck_program "the program was still there ${grace} s after its crash" "$address"
+      return
+    fi
+    if [ -z "$summary_seen" ] && grep -q -E '^\[  PASSED  \] [0-9]+ tests?\.|^ *[0-9]+ FAILED TESTS?$' "$log"; then
+      summary_seen=$SECONDS
+    fi
+    if [ -n "$summary_seen" ] && [ $((SECONDS - summary_seen)) -ge "$grace" ]; then
+      end_stuck_program "the program was still there ${grace} s after its last test" ""
       return
     fi
     if [ -n "$lock_seen" ] && [ $((SECONDS - lock_seen)) -ge "$grace" ]; then
@@ -98,14 +107,21 @@ watch_for_stuck_crash() {
 # code. A program ended by the watcher reports the signal (137): a failure.
 run_program() {
   : > "$log"
-  wine "$@" > >(tee -a "$log" | grep --line-buffered -v -E ':loaddll:|:trace:seh:|:warn:seh:') 2>&1 &
+  # The program writes to the log, which is shown as it grows: a process Wine
+  # starts on the program's behalf (its desktop, a service) inherits only the
+  # log, never CTest's pipe, so it cannot keep CTest waiting once the program
+  # has ended.
+  wine "$@" >> "$log" 2>&1 &
   pid=$!
+  tail -s 0.1 -n +1 -f --pid="$pid" "$log" | grep --line-buffered -v -E ':loaddll:|:trace:seh:|:warn:seh:' &
+  local shown=$!
   watch_for_stuck_crash &
   local watcher=$! rc address
   wait "$pid"
   rc=$?
   kill "$watcher" 2>/dev/null
   wait "$watcher" 2>/dev/null
+  wait "$shown"
   # A crash is named by its module whatever the debugger managed to print:
   # it does not always get the exception for its backtrace (seen under Wine 10).
   address=$(grep -o 'wine: Unhandled .* at address [0-9A-Fa-f]*' "$log" | head -1 | sed 's/.* //')
