@@ -92,7 +92,7 @@ TEST(CallerTexts, EachControlShowsTheCallersTextAsWritten)
                                   ? layout | DT_NOPREFIX
                                   : (layout & ~static_cast<UINT>(DT_WORDBREAK)) | DT_NOPREFIX | DT_SINGLELINE |
                                         DT_PATH_ELLIPSIS;
-        const DrawnComparison seen = CompareDrawing(control, row.text, expected, before);
+        const DrawnComparison seen = CompareDrawing(control, row.text, expected, before, DrawnMatch::WholeControl);
         std::printf("    %s: %.2f from the expected drawing, %.2f from the template's (%.2f apart)\n", row.name,
                     seen.toExpected, seen.toOther, seen.apart);
         EXPECT_GT(seen.apart, kOtherDrawing) << "the row must tell the drawings apart";

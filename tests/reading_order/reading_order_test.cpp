@@ -71,7 +71,7 @@ void ExpectDrawnOrder(HWND dialog, const Check& check)
     const bool rightToLeft = check.order == Order::RightToLeft;
     const DrawnComparison seen =
         CompareDrawing(control, ControlText(dialog, check.controlId), layout | (rightToLeft ? DT_RTLREADING : 0),
-                       layout | (rightToLeft ? 0 : DT_RTLREADING));
+                       layout | (rightToLeft ? 0 : DT_RTLREADING), DrawnMatch::TextAnywhere);
     EXPECT_EQ(seen.background, SystemColorPixel(COLOR_BTNFACE)) << "the system's colours stay";
     std::printf("    control %4d: %6.2f from the text drawn %s, %6.2f from it drawn the other way\n",
                 check.controlId, seen.toExpected, rightToLeft ? "right to left" : "left to right", seen.toOther);

@@ -51,6 +51,9 @@ Ink InkOf(const Pixels& pixels, uint32_t background, bool crop)
             }
         }
     }
+    if (right < left) {  // nothing drawn: compared as the blank surface it is, which matches no text
+        left = 0, top = 0, right = pixels.width - 1, bottom = pixels.height - 1;
+    }
     Ink ink{std::max(right - left + 1, 0), std::max(bottom - top + 1, 0), {}};
     for (int y = top; y <= bottom; ++y) {
         for (int x = left; x <= right; ++x) {
@@ -61,15 +64,16 @@ Ink InkOf(const Pixels& pixels, uint32_t background, bool crop)
 }
 
 // The least summed difference of shade between seen and the drawn text,
-// wherever in seen the text lies.
-double BestMatch(const Ink& seen, const Ink& text)
+// wherever in seen the text lies, counting seen's ink up to margin pixels
+// around the text too.
+double BestMatch(const Ink& seen, const Ink& text, int margin)
 {
     double best = HUGE_VAL;
     for (int dy = -3; dy <= seen.height - text.height + 3; ++dy) {
         for (int dx = -3; dx <= seen.width - text.width + 3; ++dx) {
             double sum = 0;
-            for (int y = 0; y < text.height && sum < best; ++y) {
-                for (int x = 0; x < text.width; ++x) {
+            for (int y = -margin; y < text.height + margin && sum < best; ++y) {
+                for (int x = -margin; x < text.width + margin; ++x) {
                     sum += std::fabs(seen.at(dx + x, dy + y) - text.at(x, y));
                 }
             }
@@ -82,8 +86,9 @@ double BestMatch(const Ink& seen, const Ink& text)
 using UniqueBrush = UniqueHandle<HBRUSH, &DeleteObject>;
 
 // text as the control would lay it out in format: on a surface of its size,
-// mirrored when it is, with its font and background.
-Ink DrawnLikeControl(HWND control, const std::wstring& text, UINT format, uint32_t background)
+// mirrored when it is, with its font and background; cut to its ink when crop
+// is set.
+Ink DrawnLikeControl(HWND control, const std::wstring& text, UINT format, uint32_t background, bool crop)
 {
     RECT client{};
     GetClientRect(control, &client);
@@ -112,7 +117,7 @@ Ink DrawnLikeControl(HWND control, const std::wstring& text, UINT format, uint32
     for (size_t i = 0; i < static_cast<size_t>(drawn.width) * drawn.height; ++i) {
         drawn.data.push_back(source[i] & 0x00FFFFFFu);
     }
-    return InkOf(drawn, background, true);
+    return InkOf(drawn, background, crop);
 }
 
 }  // namespace
@@ -122,7 +127,8 @@ UINT StaticTextFormat(LONG_PTR style)
     return DT_EXPANDTABS | DT_WORDBREAK | ((style & SS_TYPEMASK) == SS_CENTER ? DT_CENTER : DT_LEFT);
 }
 
-DrawnComparison CompareDrawing(HWND control, const std::wstring& text, UINT expectedFormat, UINT otherFormat)
+DrawnComparison CompareDrawing(HWND control, const std::wstring& text, UINT expectedFormat, UINT otherFormat,
+                               DrawnMatch match)
 {
     // Painted afresh, and nothing of the dialog's left to paint over it later
     // (a dialog just shown may still have its own first paint to take).
@@ -132,9 +138,12 @@ DrawnComparison CompareDrawing(HWND control, const std::wstring& text, UINT expe
     if (captured.empty()) {
         return {0, HUGE_VAL, 0, 0};
     }
+    const bool anywhere = match == DrawnMatch::TextAnywhere;
+    const int margin = anywhere ? 0 : 3;
     const uint32_t background = MostCommonColour(captured);
     const Ink seen = InkOf(captured, background, false);
-    const Ink expected = DrawnLikeControl(control, text, expectedFormat, background);
-    const Ink other = DrawnLikeControl(control, text, otherFormat, background);
-    return {background, BestMatch(seen, expected), BestMatch(seen, other), BestMatch(expected, other)};
+    const Ink expected = DrawnLikeControl(control, text, expectedFormat, background, anywhere);
+    const Ink other = DrawnLikeControl(control, text, otherFormat, background, anywhere);
+    return {background, BestMatch(seen, expected, margin), BestMatch(seen, other, margin),
+            BestMatch(expected, other, margin)};
 }

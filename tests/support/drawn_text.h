@@ -17,11 +17,17 @@ struct DrawnComparison {
     double apart;         // between the two drawings themselves
 };
 
-// Each difference is the least found with the drawn text anywhere in the
-// control, give or take three pixels (controls add margins, boxes and
-// alignment of their own); a control that cannot be captured is endlessly
-// far from both.
-DrawnComparison CompareDrawing(HWND control, const std::wstring& text, UINT expectedFormat, UINT otherFormat);
+// How the drawn text is laid over the captured control: over the whole of
+// it, so that every bit of the control's ink must be the text's (a static
+// control), or anywhere in it, give or take three pixels, leaving the
+// control's own margins, boxes and alignment out (a button, an edit).
+enum class DrawnMatch { WholeControl, TextAnywhere };
+
+// Each difference is the least found with the drawings shifted up to three
+// pixels against what they are laid over; a control that cannot be captured
+// is endlessly far from both.
+DrawnComparison CompareDrawing(HWND control, const std::wstring& text, UINT expectedFormat, UINT otherFormat,
+                               DrawnMatch match);
 
 // The DrawTextW format a static control of style lays its text out with.
 UINT StaticTextFormat(LONG_PTR style);
