@@ -138,18 +138,22 @@ NoticeCall::NoticeCall(const JobStorageRequest& request, const CallOptions& opti
 }
 
 NoticeCall::NoticeCall(const JobStorageRequest* callerRecord, const CallOptions& options)
-    : returned_(AroundCall(options, [&] {
+    : known_(OpenDialogs()),
+      returned_(AroundCall(options, [&] {
           return ExportOf<JobStorageDialogFunction>(options.library, "VJobStorageDialog")(callerRecord);
       }))
 {
     // The returned handle is the library's and may be closed at any thread's
     // end: the thread's ID is read from it at once, and the driver waits on
-    // a handle of its own.
+    // a handle of its own. Where another thread ended first, the handle is
+    // gone already and the notice is the dialog that was not open before.
     if (returned_ != nullptr) {
         threadId_ = GetThreadId(returned_);
-        thread_ = OpenThread(SYNCHRONIZE | THREAD_QUERY_LIMITED_INFORMATION, FALSE, threadId_);
+        if (threadId_ != 0) {
+            thread_ = OpenThread(SYNCHRONIZE | THREAD_QUERY_LIMITED_INFORMATION, FALSE, threadId_);
+        }
     }
-    if (options.waitForDialog && threadId_ != 0) {
+    if (options.waitForDialog && returned_ != nullptr) {
         WaitDialog();
     }
 }
@@ -168,7 +172,15 @@ NoticeCall::~NoticeCall()
     CloseHandle(thread_);
 }
 
-HWND NoticeCall::WaitDialog(DWORD timeoutMs) { return dialog_ = WaitForDialog(threadId_, timeoutMs); }
+HWND NoticeCall::WaitDialog(DWORD timeoutMs)
+{
+    dialog_ = WaitForDialog(threadId_, timeoutMs, known_);
+    if (dialog_ != nullptr && thread_ == nullptr) {
+        threadId_ = GetWindowThreadProcessId(dialog_, nullptr);
+        thread_ = OpenThread(SYNCHRONIZE | THREAD_QUERY_LIMITED_INFORMATION, FALSE, threadId_);
+    }
+    return dialog_;
+}
 
 bool NoticeCall::WaitEnded(DWORD timeoutMs) const
 {

@@ -114,6 +114,7 @@ public:
     bool Close() const;
 
 private:
+    std::set<HWND> known_;  // the dialogs open before the call
     HANDLE returned_ = nullptr;
     HANDLE thread_ = nullptr;
 };
