@@ -209,6 +209,10 @@ INT_PTR CALLBACK RunDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
         // The dialog has set its texts and laid itself out: the keyboard
         // follows the screen, and Enter presses a button that is shown.
         OrderTabStopsAsRead(dialog);
+        // The dialog manager sends the owner WM_ENTERIDLE, and waits for the
+        // owner's thread, whenever the dialog's queue runs empty: an owner
+        // whose thread stops while the dialog is up would stop the dialog.
+        SetWindowLongPtrW(dialog, GWL_STYLE, GetWindowLongPtrW(dialog, GWL_STYLE) | DS_NOIDLEMSG);
         if (FocusFirstShownButton(dialog) != nullptr) {
             handled = FALSE;  // the focus is set
         }

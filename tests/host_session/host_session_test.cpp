@@ -448,6 +448,9 @@ TEST_F(Session, OwnedOnlyByAnApplicationWindowWhoseThreadAnswers)
             }
             EXPECT_TRUE(IsWindowEnabled(foreground));
             EXPECT_TRUE(IsWindowEnabled(foreign.window())) << "another program's window was disabled";
+            // Sent by the dialog manager, which waits for the owner's thread,
+            // whenever the dialog's queue runs empty.
+            EXPECT_EQ(own.IdleMessages(), 0) << "the dialog asked its owner's thread as it went idle";
             warning.reset();
             instructions.reset();
             for (const StartedThread& thread : monitor.StartedThreads()) {

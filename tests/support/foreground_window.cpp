@@ -7,6 +7,8 @@ const UINT kHoldMessage = WM_APP + 1;
 // Posted to the window: its own thread makes it the foreground window, which
 // a thread may do for its window even when another program's is in front.
 const UINT kActivateMessage = WM_APP + 2;
+// The window's extra bytes: how many WM_ENTERIDLE it has been sent.
+const int kIdleMessagesSlot = 0;
 
 LRESULT CALLBACK ForegroundProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -14,6 +16,9 @@ LRESULT CALLBACK ForegroundProc(HWND window, UINT message, WPARAM wParam, LPARAM
         SetEvent(reinterpret_cast<HANDLE>(wParam));
         WaitForSingleObject(reinterpret_cast<HANDLE>(lParam), INFINITE);
         return 0;
+    }
+    if (message == WM_ENTERIDLE) {
+        SetWindowLongPtrW(window, kIdleMessagesSlot, GetWindowLongPtrW(window, kIdleMessagesSlot) + 1);
     }
     if (message == kActivateMessage) {
         SetForegroundWindow(window);
@@ -64,6 +69,8 @@ void ForegroundWindow::Hold()
 
 void ForegroundWindow::Resume() { SetEvent(resumed_); }
 
+int ForegroundWindow::IdleMessages() const { return static_cast<int>(GetWindowLongPtrW(window_, kIdleMessagesSlot)); }
+
 bool ForegroundWindow::Activate() const
 {
     SetForegroundWindow(window_);
@@ -81,6 +88,7 @@ DWORD WINAPI ForegroundWindow::Run(void* self)
     auto* owner = static_cast<ForegroundWindow*>(self);
     WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = ForegroundProc;
+    windowClass.cbWndExtra = sizeof(LONG_PTR);
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.hbrBackground = GetSysColorBrush(owner->options_.background);
     wchar_t className[48];

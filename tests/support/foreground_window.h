@@ -28,6 +28,8 @@ public:
     // the thread has stopped.
     void Hold();
     void Resume();
+    // How often a modal dialog it owns has sent it WM_ENTERIDLE.
+    int IdleMessages() const;
 
 private:
     static DWORD WINAPI Run(void* self);
