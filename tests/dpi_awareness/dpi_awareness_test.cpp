@@ -114,27 +114,32 @@ TEST(HostAwareness, EveryDialogIsLaidOutAtTheDisplaysDpiAndTheHostKeepsItsContex
         SCOPED_TRACE(row.name);
         ASSERT_TRUE(foreground.Activate());
         DllMonitor monitor(DocEventDlgModule());
-        const DPI_AWARENESS_CONTEXT before = getContext();
+        // Read on the thread that calls the export, just before and after.
+        DPI_AWARENESS_CONTEXT before = nullptr;
+        DPI_AWARENESS_CONTEXT after = nullptr;
+        CallOptions around;
+        around.before = [&] { before = getContext(); };
+        around.after = [&] { after = getContext(); };
         int dialogDpi = 0;
         std::vector<int> frameDpis;
         RECT dialog{};
         switch (row.export_) {
         case 0: {
-            WarningCall call{WarningRequest()};
+            WarningCall call(WarningRequest(), WarningExport::Plain, around);
             dialogDpi = DpiOf(call.dialog());
             call.Command(IDOK);
             EXPECT_EQ(call.Result(), IDOK);
             break;
         }
         case 1: {
-            NoticeCall call{NoticeRequest()};
+            NoticeCall call(NoticeRequest(), around);
             dialogDpi = DpiOf(call.dialog());
             dialog = PhysicalRect(call.dialog());
             EXPECT_TRUE(call.Close());
             break;
         }
         default: {
-            InstructionsCall call(InstructionsRequest().Waiting(row.export_ == 3 ? 1 : 0));
+            InstructionsCall call(InstructionsRequest().Waiting(row.export_ == 3 ? 1 : 0), around);
             dialogDpi = DpiOf(call.dialog());
             dialog = PhysicalRect(call.dialog());
             call.WaitPainted();
@@ -149,7 +154,9 @@ TEST(HostAwareness, EveryDialogIsLaidOutAtTheDisplaysDpiAndTheHostKeepsItsContex
         for (const int frameDpi : frameDpis) {
             EXPECT_EQ(frameDpi, dpi);
         }
-        EXPECT_TRUE(equal(getContext(), before)) << "the host's thread has another context after the call";
+        ASSERT_NE(before, nullptr);
+        ASSERT_NE(after, nullptr);
+        EXPECT_TRUE(equal(after, before)) << "the host's thread has another context after the call";
         if (row.export_ != 0) {
             // Centred over the foreground window in the one coordinate space
             // of the screen, or kept at an edge of the screen where it is larger.
