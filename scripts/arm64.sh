@@ -306,11 +306,11 @@ in_arm64_wine_session() {
 ensure_arm64_pieces() {
   local root_log=$ARM64_CACHE/root.log root_job
   mkdir -p "$ARM64_CACHE"
-  ensure_arm64_root >"$root_log" 2>&1 &
+  start_background "$ARM64_CACHE/root.status" ensure_arm64_root >"$root_log" 2>&1
   root_job=$!
   local runtime_status=0 root_status=0
   ensure_arm64_runtime || runtime_status=$?
-  wait "$root_job" || root_status=$?
+  wait_background "$root_job" "$ARM64_CACHE/root.status" || root_status=$?
   cat "$root_log"
   [ "$runtime_status" -eq 0 ] && [ "$root_status" -eq 0 ]
 }

@@ -8,6 +8,27 @@ PACKAGES=(
   wine wine64 xvfb xauth x11-apps imagemagick mmdebstrap gdb
 )
 
+# Runs "$@" in the background and writes its exit status to the file $1 when
+# it ends; wait_background reads it. Bash's own record of an ended background
+# job is dropped as soon as a later child of the shell gets the same process
+# ID, which happens in a long run once IDs wrap at pid_max, and `wait` then
+# answers 127 ("not a child of this shell") for a job that succeeded.
+start_background() {
+  local status_file=$1
+  shift
+  rm -f "$status_file"
+  ( set +e; (set -e; "$@"); echo $? >"$status_file" ) &
+}
+
+# Waits for the job that start_background started as process $1 with status
+# file $2, and returns the job's exit status.
+wait_background() {
+  local pid=$1 status_file=$2
+  wait "$pid" 2>/dev/null || true  # ends at once when the job has ended
+  [ -s "$status_file" ] || { echo "the background job $pid ended without a status" >&2; return 1; }
+  return "$(cat "$status_file")"
+}
+
 # Installs what a fresh Debian 12 machine lacks; does nothing when all is there.
 ensure_packages() {
   local missing=()

@@ -39,7 +39,7 @@ if [ -z "$only" ]; then
   # The ARM64 runtime and root, when this machine has none yet, are made while
   # the Wine lanes run (those use one core at a time), at a lower priority.
   ensure_arm64_host
-  nice -n 10 bash scripts/arm64.sh all >"$tree/arm64-pieces.log" 2>&1 &
+  start_background "$tree/arm64-pieces.status" nice -n 10 bash scripts/arm64.sh all >"$tree/arm64-pieces.log" 2>&1
   arm64_pieces=$!
 fi
 
@@ -69,7 +69,7 @@ bash scripts/check-package.sh "$tree/install" "$tree/package-check"
 # The ARM64 lane: the same library for Windows on Arm, checked, packed beside
 # the x64 package and driven under emulated ARM64 Wine.
 waited=$SECONDS
-wait "$arm64_pieces" || { cat "$tree/arm64-pieces.log"; exit 1; }
+wait_background "$arm64_pieces" "$tree/arm64-pieces.status" || { cat "$tree/arm64-pieces.log"; exit 1; }
 cat "$tree/arm64-pieces.log"
 echo "arm64: waited $((SECONDS - waited)) s for the runtime and the root"
 run_arm64_lane "$tree"
