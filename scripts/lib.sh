@@ -17,7 +17,7 @@ start_background() {
   local status_file=$1
   shift
   rm -f "$status_file"
-  ( set +e; (set -e; "$@"); echo $? >"$status_file" ) &
+  ( set +e; (set -e; "$@"); status=$?; echo "$status" >"$status_file"; exit "$status" ) &
 }
 
 # Waits for the job that start_background started as process $1 with status

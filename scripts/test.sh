@@ -29,6 +29,9 @@ if [ "${1:-}" = "--only" ]; then
   esac
 fi
 
+# The test command's own background jobs, before anything waits on one.
+bash tests/scripts/background_job_test.sh
+
 tree=${BUILD_DIR:-build}
 consumer="$tree-consumer"
 [ -n "$only" ] || PACKAGES+=("${ARM64_HOST_PACKAGES[@]}")
