@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The test command's background jobs: the status a job ends with is the one
 # its waiter gets, also once bash has forgotten the job because a later child
-# took its process ID. Needs root (it sets the kernel's next process ID).
+# took its process ID. That case sets the kernel's next process ID, which
+# needs root.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 . scripts/lib.sh
@@ -12,10 +13,11 @@ failures=0
 
 stops_at_first_failure() { false; echo "went on after a failure"; }
 # A job that has ended, then a later child of this shell given its ID.
+# Returns 2 where this machine does not let the next ID be set.
 reuse_id() {
   local id=$1 tries=0 got
   until [ "$tries" -ge 20 ]; do
-    echo $((id - 1)) >/proc/sys/kernel/ns_last_pid
+    { echo $((id - 1)) >/proc/sys/kernel/ns_last_pid; } 2>/dev/null || return 2
     sh -c 'echo $$' >"$work/id"
     got=$(<"$work/id")
     [ "$got" != "$id" ] || return 0
@@ -38,7 +40,13 @@ for row in "${cases[@]}"; do
   pid=$!
   if [ "$reuse" = yes ]; then
     while kill -0 "$pid" 2>/dev/null; do sleep 0.05; done
-    reuse_id "$pid" || { failures=$((failures + 1)); continue; }
+    reused=0
+    reuse_id "$pid" || reused=$?
+    if [ "$reused" -eq 2 ]; then
+      echo "skipped: $name: the next process ID cannot be set here"
+      continue
+    fi
+    [ "$reused" -eq 0 ] || { failures=$((failures + 1)); continue; }
     plain=0
     wait "$pid" 2>/dev/null || plain=$?
     # Bash has really forgotten the job, or the case tests nothing.
